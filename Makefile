@@ -1,0 +1,34 @@
+# Front door: every target installs what is missing, configures, builds and acts.
+BUILD ?= build
+SANBUILD ?= build-sanitize
+JOBS ?= 2
+
+.PHONY: all build run test test-sanitize bench clean
+
+all: build
+
+$(BUILD)/CMakeCache.txt:
+	./scripts/bootstrap
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+
+build: $(BUILD)/CMakeCache.txt
+	./scripts/bootstrap
+	cmake --build $(BUILD) -j$(JOBS)
+
+run: build
+	./scripts/run $(BUILD)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+test-sanitize:
+	./scripts/bootstrap
+	cmake -S . -B $(SANBUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLORY_SANITIZE=ON -DPELLORY_BENCH=OFF -DPELLORY_DEMO=OFF
+	cmake --build $(SANBUILD) -j$(JOBS)
+	cd $(SANBUILD) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j$(JOBS)
+
+bench: build
+	./scripts/bench $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(SANBUILD)
