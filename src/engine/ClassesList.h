@@ -1,0 +1,179 @@
+// Per-class statistics of the statistic classifiers.
+//
+// TClassesList is a string list whose strings are the class names and whose
+// attached objects are TClassesListItem instances owned by the list. An item
+// holds what one class has learned, attribute by attribute, in two contiguous
+// arrays (TDiscreteRecord, TFloatRecord). The item class is abstract: the
+// algorithms (linear, naive Bayes) supply learning and response formulas and
+// their list subclass decides, through GetClassItem, which item is created.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "ClassifierBase.h"
+#include "StringList.h"
+
+class TClassesList;
+
+// Largest discrete value code a class accepts while learning. The counts
+// array grows to twice the value count, so this keeps it well within memory
+// and int32 arithmetic; a larger code is a caller error.
+constexpr int32_t MaxDiscreteValueCode = (1 << 24) - 1;
+
+// What one class has learned about one discrete attribute.
+// Invariants: Counts.size() >= ValueCount; slots beyond the values seen are 0.
+struct TDiscreteRecord {
+  std::vector<int32_t> Counts;  // Counts[v]: cases of this class with value v
+  int32_t ValueCount = 0;       // highest value code seen + 1
+  int32_t Count = 0;            // non-missing values learned
+  int32_t Mode = 0;             // most frequent value (first to reach the top count)
+  bool Enabled = false;
+  double Weight = 0.0;
+};
+
+// What one class has learned about one float attribute.
+struct TFloatRecord {
+  double Mean = 0.0;
+  double StdDev = 0.0;  // sample standard deviation (divisor Count-1)
+  int32_t Count = 0;
+  bool Enabled = false;
+  double Weight = 0.0;
+};
+
+// Makes room for value code Value in R: ValueCount becomes Value+1 when that
+// is larger, and Counts grows to max(2 x ValueCount, 8) entries (new ones 0)
+// when it is too short. Value must be >= 0; a value above
+// MaxDiscreteValueCode raises "Discrete value <v> out of range (0..16777215)".
+void ExtendValueCount(TDiscreteRecord& R, int32_t Value);
+
+class TClassesListItem : public TPersistent {
+public:
+  // Enabled false, LearnedCases 0, empty arrays; the list initialises it.
+  explicit TClassesListItem(TClassesList* AOwner) : FOwner(AOwner) {}
+  std::string TypeName() const override { return "TClassesListItem"; }
+
+  TClassesList* Owner() const { return FOwner; }
+  bool Enabled() const { return FEnabled; }
+  void SetEnabled(bool Value) { FEnabled = Value; }
+  int32_t LearnedCases() const { return FLearnedCases; }
+  // Stores the value; the list total is not adjusted.
+  void SetLearnedCases(int32_t Value) { FLearnedCases = Value; }
+
+  std::vector<TDiscreteRecord>& Discrete() { return FDiscrete; }
+  const std::vector<TDiscreteRecord>& Discrete() const { return FDiscrete; }
+  std::vector<TFloatRecord>& Float() { return FFloat; }
+  const std::vector<TFloatRecord>& Float() const { return FFloat; }
+
+  // Count records, all zero, enabled, weight 1.0 (LearnedCases untouched).
+  void InitializeDiscrete(int32_t Count);
+  void InitializeFLoat(int32_t Count);
+
+  // Counts the case (item and list), then LearnDiscrete, then LearnFloat.
+  // A record of the wrong length is rejected by those two after counting.
+  void Learn(std::span<const int32_t> DiscreteRecord, std::span<const double> FloatRecord);
+
+  // Reset: statistics zeroed, every record enabled, weights 1.0.
+  // SoftReset: statistics zeroed, enable state and weights kept.
+  // Both subtract LearnedCases from the list total and set it to 0.
+  // ResetWeights: weights 1.0, everything else kept.
+  void Reset();
+  void SoftReset();
+  void ResetWeights();
+
+  // (LearnedCases + 1) / (number of classes + list's LearnedCases).
+  double PriorProbability() const;
+
+  // --- Virtual operations, in slot order ----------------------------------
+  virtual void LearnDiscrete(std::span<const int32_t> DiscreteRecord) = 0;
+  virtual void LearnFloat(std::span<const double> FloatRecord) = 0;
+  // Discrete / float part of the response; WeightSum receives the sum of the
+  // weights that took part.
+  virtual double ClassifyDiscrete(std::span<const int32_t> DiscreteSource, double& WeightSum) = 0;
+  virtual double ClassifyFloat(std::span<const double> FloatSource, double& WeightSum) = 0;
+  // The class's response, larger = more likely.
+  virtual double Classify(std::span<const int32_t> DiscreteSource, std::span<const double> FloatSource) = 0;
+  // One item block of the model stream: discrete images and counts, float images.
+  virtual void SaveToStream(TStream& Stream) const;
+  virtual void LoadFromStream(TStream& Stream);
+
+protected:
+  TClassesList* FOwner;
+  bool FEnabled = false;
+  int32_t FLearnedCases = 0;
+  std::vector<TDiscreteRecord> FDiscrete;
+  std::vector<TFloatRecord> FFloat;
+};
+
+class TStatisticClassifier;
+
+class TClassesList : public TStringList {
+public:
+  // Empty list of the given classifier (may be null in isolation: then the
+  // missing values are the defaults -1 and 999).
+  explicit TClassesList(TClassifier* AOwner) : FOwner(AOwner) {}
+  ~TClassesList() override;
+  std::string TypeName() const override { return "TClassesList"; }
+
+  TClassifier* Owner() const { return FOwner; }
+  int32_t LearnedCases() const { return FLearnedCases; }
+  void SetLearnedCases(int32_t) {}  // the total follows the items
+  int32_t DiscreteCount() const { return FDiscreteCount; }
+  int32_t FloatCount() const { return FFloatCount; }
+
+  // Appends / inserts a class and creates its item (enabled, DiscreteCount
+  // and FloatCount records). Duplicate names are not prevented.
+  int32_t Add(const std::string& S) override;
+  void Insert(int32_t Index, const std::string& S) override;
+  // Frees the item (its cases leave the total), then removes the name.
+  void Delete(int32_t Index) override;
+  // Deletes position 0 until the list is empty.
+  void Clear() override;
+  // Copies the names of another string list; every class gets a fresh item.
+  void Assign(const TPersistent& Source) override;
+
+  // The item of class Index (EListError outside the list).
+  TClassesListItem* GetData(int32_t Index) const;
+  void SetData(int32_t, TClassesListItem*) {}
+
+  // Item factory: a new item of the list's item class, owned by this list.
+  virtual std::unique_ptr<TClassesListItem> GetClassItem() = 0;
+  // Call the item operation of the same name on every item, first to last.
+  virtual void Reset();
+  virtual void SoftReset();
+  void ResetWeights();
+
+  // The owner's settings, as items read them.
+  int32_t MissingDiscreteIndex() const { return FOwner ? FOwner->MissingDiscreteIndex() : -1; }
+  double MissingFloat() const { return FOwner ? FOwner->MissingFloat() : 999.0; }
+
+  // Only the classifier's count setters change these (they re-initialise
+  // every item first).
+  void SetDiscreteCount(int32_t Value) { FDiscreteCount = Value; }
+  void SetFloatCount(int32_t Value) { FFloatCount = Value; }
+
+private:
+  // The string list's own object handling would bypass item ownership.
+  using TStringList::AddObject;
+  using TStringList::InsertObject;
+  using TStringList::SetObjects;
+  using TStringList::SetSorted;
+  using TStringList::Sort;
+
+  friend class TClassesListItem;  // keeps the total in step with its own count
+  void CreateItemAt(int32_t Index, const std::string& S);
+
+  TClassifier* FOwner;
+  int32_t FLearnedCases = 0;
+  int32_t FDiscreteCount = 0;
+  int32_t FFloatCount = 0;
+};
+
+// Unit-level numeric routines.
+// Mean of Data (0 for an empty array).
+double Mean(std::span<const double> Data);
+// Sample standard deviation around AMean (divisor n-1); 0 for n <= 1.
+double StdDev(std::span<const double> Data, double AMean);

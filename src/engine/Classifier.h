@@ -1,0 +1,15 @@
+// The classification engine in one include: the classifier base, the class
+// statistics lists, the statistic and linear classifiers, naive Bayes and
+// k-nearest neighbours.
+#pragma once
+
+#include "ClassifierBase.h"
+#include "ClassesList.h"
+#include "StatisticClassifier.h"
+#include "LinearClassifier.h"
+#if __has_include("NaiveBayes.h")
+#include "NaiveBayes.h"
+#endif
+#if __has_include("KNearestNeighbors.h")
+#include "KNearestNeighbors.h"
+#endif

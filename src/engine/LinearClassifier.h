@@ -1,0 +1,121 @@
+// TLinearClassifier: the engine's own algorithm, learning and classifying in
+// time linear in the number of attributes.
+//
+// Per class and attribute it keeps value counts (discrete) and a running mean
+// and sample deviation (float). A class's response averages, with the
+// attribute weights, a typicality score of each present value: for a
+// discrete value its count relative to the class's most frequent value, for a
+// float value the two-sided normal tail beyond its distance from the mean in
+// units of two deviations (looked up in NormalTable). UsePriorProbability
+// smooths the discrete scores and adds the class prior to the response.
+//
+// The class list also measures how well each attribute separates the classes
+// (DiscreteEntropy, FloatEntropy).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "ClassesList.h"
+#include "StatisticClassifier.h"
+
+class TLinearClassifier;
+
+// Standard normal CDF at k/100, k = 0..300, rounded to five decimals.
+extern const std::array<float, 301> NormalTable;
+
+class TLClassesListItem : public TClassesListItem {
+public:
+  explicit TLClassesListItem(TClassesList* AOwner) : TClassesListItem(AOwner) {}
+  std::string TypeName() const override { return "TLClassesListItem"; }
+
+  // Raise "Length(NewDiscreteRecord) <> Length(Discrete)!" /
+  // "Length(NewFloatRecord) <> Length(Float)!" before changing anything.
+  void LearnDiscrete(std::span<const int32_t> NewDiscreteRecord) override;
+  void LearnFloat(std::span<const double> NewFloatRecord) override;
+  // Raise "Length(Discrete) <> Length(DiscreteSource)!" /
+  // "Length(Float) <> Length(FloatSource)!".
+  double ClassifyDiscrete(std::span<const int32_t> DiscreteSource, double& WeightSum) override;
+  double ClassifyFloat(std::span<const double> FloatSource, double& WeightSum) override;
+  // 0 when the class is disabled or no attribute took part; otherwise
+  // (D + F) / (Wd + Wf), with the prior added to the numerator when
+  // UsePriorProbability is set.
+  double Classify(std::span<const int32_t> DiscreteSource, std::span<const double> FloatSource) override;
+
+  // Score of value code Value in Rec; requires 0 <= Value < Rec.ValueCount.
+  float DiscreteInformationGain(int32_t Value, const TDiscreteRecord& Rec) const;
+  // Score of X in Rec: 1/0 for a zero deviation (X equal to the mean or not),
+  // else 2 x (1 - NormalTable[round(100 z)]) for z = |X-Mean|/(2 StdDev) < 3.
+  static float FloatInformationGain(float X, const TFloatRecord& Rec);
+
+private:
+  bool UsePrior() const;
+};
+
+class TLClassesList : public TClassesList {
+public:
+  // AOwner is normally the linear classifier whose UsePriorProbability the
+  // items read; any other owner (or none) means no prior.
+  explicit TLClassesList(TClassifier* AOwner);
+  ~TLClassesList() override = default;
+  std::string TypeName() const override { return "TLClassesList"; }
+
+  std::unique_ptr<TClassesListItem> GetClassItem() override;
+  bool UsePriorProbability() const;
+
+  // Separability of one attribute over all classes, 0..1 (0 with no classes).
+  // Raise "AttributeIndex > DiscreteCount-1" / "AttributeIndex > FloatCount-1".
+  double DiscreteEntropy(int32_t AttributeIndex) const { return DiscreteEntropyOf(*this, AttributeIndex); }
+  double FloatEntropy(int32_t AttributeIndex) const { return FloatEntropyOf(*this, AttributeIndex); }
+  // The same measures over any class list (they read only the records).
+  static double DiscreteEntropyOf(const TClassesList& List, int32_t AttributeIndex);
+  static double FloatEntropyOf(const TClassesList& List, int32_t AttributeIndex);
+
+  // Where N(Mean1, StdDev1) and N(Mean2, StdDev2) intersect between the two
+  // means (Mean1 <= Mean2, positive deviations); the midpoint when the
+  // deviations are equal or no intersection lies between the means.
+  static float GaussIntersection(float Mean1, float StdDev1, float Mean2, float StdDev2);
+  // Sorts A[iLo..iHi] by Mean ascending (not stable). An empty range is left
+  // alone; a range outside A raises EListError.
+  static void QuickSort(std::span<TFloatRecord> A, int32_t iLo, int32_t iHi);
+
+private:
+  const TLinearClassifier* FLinear;
+};
+
+class TLinearClassifier : public TStatisticClassifier {
+public:
+  // A statistic classifier with a TLClassesList; UsePriorProbability false.
+  explicit TLinearClassifier(TComponent* AOwner);
+  ~TLinearClassifier() override = default;
+  std::string TypeName() const override { return "TLinearClassifier"; }
+  // TStatisticClassifier's entries, then UsePriorProbability (always) and
+  // "Classes.Strings" (when there are classes).
+  void DefineProperties(TPropertyList& List) const override;
+
+  bool UsePriorProbability() const { return FUsePriorProbability; }
+  void SetUsePriorProbability(bool Value) { FUsePriorProbability = Value; }
+  TLClassesList* Classes() const { return static_cast<TLClassesList*>(FClasses.get()); }
+  TLClassesList* GetClasses() const { return Classes(); }
+  void SetClasses(TLClassesList*) {}
+
+  // Test-free attribute rating by the class list's entropies: fills
+  // AttributeList (length AttributeCount, else "Length(AttributeList) <>
+  // AttributeCount"), sorts it by Quality, changes no switch. Deliberately
+  // not an override: through a TClassifier reference (and in Prune) the
+  // measured base rating applies.
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Woverloaded-virtual"
+#endif
+  void AttributeQuality(std::span<TIndexRecord> AttributeList) const;
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+
+private:
+  bool FUsePriorProbability = false;
+};
