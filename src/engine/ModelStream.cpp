@@ -16,3 +16,5 @@ void TStatisticClassifier::SaveToStream(TStream&) const { NotBuilt("SaveToStream
 void TStatisticClassifier::LoadFromStream(TStream&) { NotBuilt("LoadFromStream"); }
 void TClassesListItem::SaveToStream(TStream&) const { NotBuilt("SaveToStream"); }
 void TClassesListItem::LoadFromStream(TStream&) { NotBuilt("LoadFromStream"); }
+void TKNearestNeighbors::SaveToStream(TStream&) const { NotBuilt("SaveToStream"); }
+void TKNearestNeighbors::LoadFromStream(TStream&) { NotBuilt("LoadFromStream"); }
