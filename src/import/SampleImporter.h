@@ -1,0 +1,86 @@
+// Turns a parsed dataset into a table of the sample layout:
+//
+//   "ID"               ftInteger   1..n in source order
+//   "Class"            ftSmallint  one-based code of the class value, in declared order
+//   "Value"            ftFloat     0: not an attribute, so it carries nothing a
+//                                  classifier that forgot to ignore it could learn
+//   "Split0".."Split31" ftSmallint 1 = test part, 0 = learning part (TSampleSplits)
+//   one field per other attribute, in source order:
+//                      nominal: ftSmallint holding the one-based code
+//                      numeric: ftFloat
+//                      missing: 999 in both kinds
+//
+// Nothing is lost silently: attribute names that are not legal or unique
+// field names are renamed (TFieldNameMap) and listed in Renamed; a numeric
+// value equal to the marker 999, which the tables read as missing, is listed
+// in MarkerClashes with its rows.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "SampleSplits.h"
+#include "SourceDataset.h"
+#include "TableWriter.h"
+
+struct TRenamedField {
+  std::string Attribute;  // name in the source file
+  std::string FieldName;  // name in the table
+};
+
+struct TMarkerClash {
+  std::string Attribute;
+  std::string FieldName;
+  std::vector<int32_t> Rows;   // the rows' "ID" values
+  std::vector<int32_t> Lines;  // their lines in the source file
+};
+
+struct TImportResult {
+  std::string Table;  // the file or table written
+  int32_t Rows = 0;
+  std::string ClassAttribute;            // source name of the class attribute
+  std::vector<std::string> ClassValues;  // class value of code k at index k - 1
+  std::vector<TFieldDef> Fields;
+  std::vector<TRenamedField> Renamed;
+  std::vector<TMarkerClash> MarkerClashes;
+  std::vector<std::string> Warnings;  // one line of text per clash, for printing
+};
+
+class TSampleImporter {
+public:
+  static constexpr int32_t MissingCode = 999;
+  static constexpr double MissingFloat = 999.0;
+
+  // Source must outlive the importer. Checks that Source fits the layout and fixes fields and splits. Throws
+  // Exception "<file>:<line>: <what>" when the class attribute is numeric or
+  // a row lacks its class, or when a nominal attribute has more values than
+  // codes below the marker (998).
+  explicit TSampleImporter(const TSourceDataset& Source);
+  TSampleImporter(TSourceDataset&&) = delete;
+
+  const std::vector<TFieldDef>& Fields() const { return FFields; }
+  const std::vector<TRenamedField>& Renamed() const { return FRenamed; }
+
+  // Appends every row to Writer (whose fields must be Fields()) and closes it.
+  // TableName only labels the result.
+  TImportResult WriteTo(TTableWriter& Writer, const std::string& TableName) const;
+
+  // A new Paradox table file; a file left half-written by an error is removed.
+  TImportResult WriteParadox(const std::string& FileName) const;
+  // A table in a SQLite database, replacing one of the same name.
+  TImportResult WriteSqlite(const std::string& DatabaseFile, const std::string& TableName) const;
+
+private:
+  const TSourceDataset& FSource;
+  std::vector<TFieldDef> FFields;
+  std::vector<TRenamedField> FRenamed;
+  std::vector<size_t> FAttributes;  // source positions of the attribute fields
+  std::vector<int32_t> FClassCodes;  // zero-based, per row
+  std::optional<TSampleSplits> FSplits;
+};
+
+// Reads FileName as ARFF or CSV by its extension (".arff", ".csv", any letter
+// case) with ClassName as the class (empty: the last attribute).
+TSourceDataset ReadSourceFile(const std::string& FileName, const std::string& ClassName = "");
