@@ -59,7 +59,9 @@ public:
   TComponent* Owner() const { return FOwner; }
   const std::string& Name() const { return FName; }
   // Throws Exception when another component of the same owner already has
-  // the name (letter case ignored): "A component named X already exists".
+  // the name (letter case ignored): "A component named X already exists",
+  // and for a name that is not empty and not an identifier of at most 255
+  // characters: "'X' is not a valid component name".
   void SetName(const std::string& Value);
 
   int32_t Tag() const { return FTag; }
@@ -84,7 +86,10 @@ public:
 protected:
   // Called when AComponent is inserted into or removed from this owner, and
   // with opRemove when a component this one watches is being destroyed.
-  // Overrides drop their references and call the parent.
+  // Overrides drop their references and call the parent. The base passes
+  // every insertion and removal on to the owned components, so components
+  // of one owner hear about each other without asking; on opInsert the new
+  // component may not be fully constructed yet (compare, do not call it).
   virtual void Notification(TComponent* AComponent, TOperation Operation);
 
 private:

@@ -18,7 +18,9 @@ void WriteComponent(TStream& Stream, const TComponent& Root);
 // component name and every entry through its setter in stream order, skips
 // event entries and leaves the stream right after the block. An unknown
 // property, or a value of the wrong type, raises EInvalidProperty naming the
-// property; a block that ends early raises EReadError.
+// property; a block that ends early raises EReadError. Property names match
+// letter case ignored; an integer is accepted for a float property; a
+// property without a setter is read and dropped.
 void ReadComponent(TStream& Stream, TComponent& Root);
 
 // 80-bit extended conversions, exact from double and correctly rounded

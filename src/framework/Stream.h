@@ -62,6 +62,8 @@ enum class TFileMode {
 class TFileStream : public TStream {
 public:
   // fmCreate failing raises EFCreateError, opening EFOpenError; both name the file.
+  // Writers hold an exclusive lock, readers a shared one, so a file that is
+  // being written can be neither created again nor opened for reading.
   TFileStream(const std::string& FileName, TFileMode Mode);
   ~TFileStream() override;
   TFileStream(const TFileStream&) = delete;
