@@ -69,7 +69,7 @@ std::string FormatFixed(double Value, int Decimals) {
   if (std::isnan(Value)) return "NAN";
   if (std::isinf(Value)) return Value < 0 ? "-INF" : "INF";
   if (Decimals < 0) Decimals = 0;
-  if (Decimals > 100) Decimals = 100;
+  if (Decimals > 1073) Decimals = 1073;  // beyond that every digit of a double is 0
   // Every double has a terminating decimal expansion of at most 1074
   // fractional digits; printing all of them makes the half decision exact.
   std::array<char, 1500> Buf;
