@@ -1,0 +1,215 @@
+// The naive Bayes classifier: per-class value counts with the list-wide
+// Totals beside them, the m-estimate, and the response built from it.
+//
+// Arithmetic follows the formulas step by step in extended precision, each
+// result rounded to double where a 64-bit variable receives it (the
+// m-estimate, the running product, Q and the response).
+#include "NaiveBayes.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "Exceptions.h"
+
+// --- TBClassesListItem ----------------------------------------------------------
+
+TBClassesListItem::TBClassesListItem(TBClassesList* AOwner) : TClassesListItem(AOwner) {}
+
+TBClassesList& TBClassesListItem::List() const { return *static_cast<TBClassesList*>(FOwner); }
+
+void TBClassesListItem::LearnDiscrete(std::span<const int32_t> NewDiscreteRecord) {
+  if (NewDiscreteRecord.size() != FDiscrete.size())
+    throw Exception("Length(NewDiscreteRecord) <> Length(Discrete)!");
+  TBClassesList& L = List();
+  const int32_t Missing = L.MissingDiscreteIndex();
+  const size_t N = FDiscrete.size();
+  // Reject an unusable value code before anything changes.
+  for (size_t i = 0; i < N; ++i) {
+    const int32_t v = NewDiscreteRecord[i];
+    if (v > MaxDiscreteValueCode && v != Missing && FDiscrete[i].Enabled) ExtendValueCount(FDiscrete[i], v);
+  }
+  std::vector<TDiscreteRecord>& Totals = L.TotalsFor(*this);
+  for (size_t i = 0; i < N; ++i) {
+    TDiscreteRecord& R = FDiscrete[i];
+    const int32_t v = NewDiscreteRecord[i];
+    if (!R.Enabled || v < 0 || v == Missing) continue;
+    TDiscreteRecord* T = &Totals[i];
+    if (v > R.ValueCount - 1) {
+      ExtendValueCount(R, v);
+      if (R.ValueCount > T->ValueCount) {
+        T->Counts.resize(R.Counts.size());
+        std::fill(T->Counts.begin() + T->ValueCount, T->Counts.begin() + R.ValueCount, 0);
+        T->ValueCount = R.ValueCount;
+      }
+    }
+    const size_t Slot = static_cast<size_t>(v);
+    // Only a record read back shorter than its ValueCount lacks the slot.
+    if (Slot >= R.Counts.size()) R.Counts.resize(static_cast<size_t>(std::max(2 * R.ValueCount, 8)), 0);
+    if (Slot >= T->Counts.size()) {
+      L.RebuildTotals();
+      T = &Totals[i];
+    }
+    ++R.Count;
+    ++R.Counts[Slot];
+    ++T->Counts[Slot];
+  }
+}
+
+void TBClassesListItem::LearnFloat(std::span<const double>) {}
+
+double TBClassesListItem::ClassifyDiscrete(std::span<const int32_t> DiscreteSource, double&) {
+  const TBClassesList& L = List();
+  const int32_t m = L.M();
+  const double P = PriorProbability();
+  const double Q = static_cast<double>(1.0L / static_cast<long double>(P));
+  double Result = 1.0;
+  if (FDiscrete.size() != DiscreteSource.size()) throw Exception("Length(Discrete) <> Length(DiscreteSource)!");
+  const int32_t Missing = L.MissingDiscreteIndex();
+  const std::vector<TDiscreteRecord>& Totals = L.TotalsFor(*this);
+  const long double mP = static_cast<long double>(m) * static_cast<long double>(P);
+  for (size_t i = 0; i < FDiscrete.size(); ++i) {
+    const TDiscreteRecord& R = FDiscrete[i];
+    const int32_t v = DiscreteSource[i];
+    if (!R.Enabled || v < 0 || v == Missing || v >= R.ValueCount) continue;
+    const size_t Slot = static_cast<size_t>(v);
+    if (Slot >= Totals[i].Counts.size()) L.RebuildTotals();
+    const int32_t n = Slot < R.Counts.size() ? R.Counts[Slot] : 0;
+    const int32_t Nv = Totals[i].Counts[Slot];
+    // InformationGain(i, v, m, P), inlined: the checks it makes are those above.
+    const double Gain = static_cast<double>((mP + static_cast<long double>(n)) /
+                                            (static_cast<long double>(m) + static_cast<long double>(Nv)));
+    Result = static_cast<double>(static_cast<long double>(Gain) * Result * Q);
+  }
+  return static_cast<double>(static_cast<long double>(P) * Result);
+}
+
+double TBClassesListItem::ClassifyFloat(std::span<const double>, double&) { return 0.0; }
+
+double TBClassesListItem::Classify(std::span<const int32_t> DiscreteSource, std::span<const double>) {
+  if (!FEnabled) return 0.0;
+  double Unused = 0.0;
+  return ClassifyDiscrete(DiscreteSource, Unused);
+}
+
+double TBClassesListItem::InformationGain(int32_t AttributeIndex, int32_t ValueIndex, int32_t M, double P) const {
+  if (AttributeIndex < 0 || static_cast<size_t>(AttributeIndex) >= FDiscrete.size())
+    throw Exception("AttributeIndex out of range");
+  const TDiscreteRecord& R = FDiscrete[static_cast<size_t>(AttributeIndex)];
+  const TDiscreteRecord& T = List().TotalsFor(*this)[static_cast<size_t>(AttributeIndex)];
+  const bool Inside = ValueIndex >= 0;
+  const size_t Slot = static_cast<size_t>(ValueIndex);
+  const int32_t n = Inside && Slot < R.Counts.size() ? R.Counts[Slot] : 0;
+  const int32_t Nv = Inside && Slot < T.Counts.size() ? T.Counts[Slot] : 0;
+  return static_cast<double>((static_cast<long double>(M) * static_cast<long double>(P) + static_cast<long double>(n)) /
+                             (static_cast<long double>(M) + static_cast<long double>(Nv)));
+}
+
+// --- TBClassesList ------------------------------------------------------------------
+
+TBClassesList::TBClassesList(TClassifier* AOwner)
+    : TClassesList(AOwner), FBayes(dynamic_cast<const TNaiveBayes*>(AOwner)) {}
+
+TBClassesList::~TBClassesList() = default;
+
+std::unique_ptr<TClassesListItem> TBClassesList::GetClassItem() { return std::make_unique<TBClassesListItem>(this); }
+
+int32_t TBClassesList::M() const { return FBayes ? FBayes->M() : 2; }
+
+void TBClassesList::EmptyTotals() {
+  for (TDiscreteRecord& T : FTotals) T = TDiscreteRecord{};
+}
+
+void TBClassesList::Delete(int32_t Index) {
+  TClassesList::Delete(Index);
+  EmptyTotals();
+  // The remaining classes still hold counts; sum them again before use.
+  FTotalsStale = true;
+}
+
+// Every class count is 0 afterwards, so empty Totals agree with them.
+void TBClassesList::Reset() {
+  TClassesList::Reset();
+  EmptyTotals();
+  FTotalsStale = false;
+}
+
+void TBClassesList::SoftReset() {
+  TClassesList::SoftReset();
+  EmptyTotals();
+  FTotalsStale = false;
+}
+
+void TBClassesList::ResetTotals(int32_t Count) {
+  FTotals.assign(static_cast<size_t>(std::max(Count, 0)), TDiscreteRecord{});
+  FTotalsStale = false;
+}
+
+const std::vector<TDiscreteRecord>& TBClassesList::Totals() const {
+  if (FTotalsStale) RebuildTotals();
+  return FTotals;
+}
+
+std::vector<TDiscreteRecord>& TBClassesList::TotalsFor(const TBClassesListItem& Item) const {
+  if (FTotalsStale || FTotals.size() < Item.Discrete().size()) RebuildTotals();
+  return FTotals;
+}
+
+void TBClassesList::RebuildTotals() const {
+  size_t Attributes = static_cast<size_t>(std::max(DiscreteCount(), 0));
+  for (int32_t c = 0; c < Count(); ++c) Attributes = std::max(Attributes, GetData(c)->Discrete().size());
+  FTotals.assign(Attributes, TDiscreteRecord{});
+  std::vector<int64_t> Sum;
+  for (size_t i = 0; i < Attributes; ++i) {
+    TDiscreteRecord& T = FTotals[i];
+    size_t Length = 0;
+    for (int32_t c = 0; c < Count(); ++c) {
+      const auto& Records = GetData(c)->Discrete();
+      if (i >= Records.size()) continue;
+      const TDiscreteRecord& R = Records[i];
+      T.ValueCount = std::max(T.ValueCount, R.ValueCount);
+      Length = std::max({Length, R.Counts.size(), static_cast<size_t>(std::max(R.ValueCount, 0))});
+    }
+    Sum.assign(Length, 0);
+    for (int32_t c = 0; c < Count(); ++c) {
+      const auto& Records = GetData(c)->Discrete();
+      if (i >= Records.size()) continue;
+      const std::vector<int32_t>& Counts = Records[i].Counts;
+      for (size_t v = 0; v < Counts.size(); ++v) Sum[v] += Counts[v];
+    }
+    // Counts of a sound model sum to at most the learned cases; clamp what
+    // a damaged one might hold rather than overflow.
+    T.Counts.resize(Length);
+    for (size_t v = 0; v < Length; ++v)
+      T.Counts[v] = static_cast<int32_t>(std::clamp<int64_t>(Sum[v], 0, std::numeric_limits<int32_t>::max()));
+  }
+  FTotalsStale = false;
+}
+
+// --- TNaiveBayes ------------------------------------------------------------------------
+
+TNaiveBayes::TNaiveBayes(TComponent* AOwner) : TStatisticClassifier(AOwner) {
+  FClasses = std::make_unique<TBClassesList>(this);
+  FM = 2;
+}
+
+void TNaiveBayes::DefineProperties(TPropertyList& List) const {
+  TStatisticClassifier::DefineProperties(List);
+  List.push_back(MakeProperty<TPropertyKind::pkInteger, TNaiveBayes>("M", &TNaiveBayes::M, &TNaiveBayes::SetM));
+  List.push_back(ClassesStringsProperty());
+}
+
+void TNaiveBayes::SetM(int32_t Value) { FM = std::clamp(Value, 1, 10); }
+
+void TNaiveBayes::SetDiscreteAttributeCount(int32_t Value) {
+  if (Value == FDiscreteAttributeCount) return;
+  TStatisticClassifier::SetDiscreteAttributeCount(Value);
+  Classes()->ResetTotals(FDiscreteAttributeCount);
+}
+
+void TNaiveBayes::LoadFromStream(TStream& Stream) {
+  // Also when the load fails midway: whatever the items hold then is summed
+  // afresh before it is used.
+  Classes()->InvalidateTotals();
+  TStatisticClassifier::LoadFromStream(Stream);
+  Classes()->InvalidateTotals();
+}

@@ -1,0 +1,127 @@
+// TNaiveBayes: the naive Bayesian classifier for discrete attributes.
+//
+// Per class and discrete attribute it counts how often each value code
+// occurred (the items' Discrete records), and in one list-wide table,
+// Totals, how often each code occurred over all classes. A record's response
+// for a class is its prior P times, for every attribute present, enabled and
+// below the class's ValueCount, the m-estimate (M x P + n) / (M + N) of
+// P(class | value) divided by P, where n is the class's count of the value
+// and N the count over all classes. Float attributes take no part: they are
+// neither learned nor scored, though records carry them as for every other
+// classifier. The statistic classifier picks the best class and applies
+// RejectProbability.
+//
+// Totals always agree with the class counts as the classifier reads them:
+// whenever they may not (a class deleted, a model loaded, records edited
+// from outside), they are rebuilt from the class counts before use, so the
+// model classifies as if it had been learned.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "ClassesList.h"
+#include "StatisticClassifier.h"
+
+class TNaiveBayes;
+class TBClassesList;
+
+class TBClassesListItem : public TClassesListItem {
+public:
+  explicit TBClassesListItem(TBClassesList* AOwner);
+  std::string TypeName() const override { return "TBClassesListItem"; }
+
+  // Adds the case's discrete values to this class's counts and to Totals.
+  // Raises "Length(NewDiscreteRecord) <> Length(Discrete)!" (and the range
+  // error of ExtendValueCount) before changing anything.
+  void LearnDiscrete(std::span<const int32_t> NewDiscreteRecord) override;
+  // Float values are not learned.
+  void LearnFloat(std::span<const double> NewFloatRecord) override;
+  // The naive Bayes response (WeightSum is not written). Raises
+  // "Length(Discrete) <> Length(DiscreteSource)!".
+  double ClassifyDiscrete(std::span<const int32_t> DiscreteSource, double& WeightSum) override;
+  // 0; WeightSum is not written.
+  double ClassifyFloat(std::span<const double> FloatSource, double& WeightSum) override;
+  // 0 for a disabled class, else ClassifyDiscrete; the float values are not read.
+  double Classify(std::span<const int32_t> DiscreteSource, std::span<const double> FloatSource) override;
+
+  // (M x P + n) / (M + N): the m-estimate of the class probability among the
+  // cases with value ValueIndex of attribute AttributeIndex. A value beyond
+  // the counts has n = 0 (and N = 0); an attribute outside the records
+  // raises "AttributeIndex out of range".
+  double InformationGain(int32_t AttributeIndex, int32_t ValueIndex, int32_t M, double P) const;
+
+private:
+  TBClassesList& List() const;
+};
+
+class TBClassesList : public TClassesList {
+public:
+  // AOwner is normally the naive Bayes classifier whose M the items read;
+  // without one, M is 2.
+  explicit TBClassesList(TClassifier* AOwner);
+  ~TBClassesList() override;
+  std::string TypeName() const override { return "TBClassesList"; }
+
+  std::unique_ptr<TClassesListItem> GetClassItem() override;
+  // The inherited operations, then Totals are emptied (Delete) or made to
+  // match the emptied class counts (Reset, SoftReset).
+  void Delete(int32_t Index) override;
+  void Reset() override;
+  void SoftReset() override;
+
+  // Value counts over all classes, one record per discrete attribute: only
+  // Counts and ValueCount are used (Counts.size() >= ValueCount). Rebuilt
+  // first when they may be stale.
+  const std::vector<TDiscreteRecord>& Totals() const;
+  // Sums Totals afresh from the class counts.
+  void RebuildTotals() const;
+  // Marks Totals for a rebuild before their next use.
+  void InvalidateTotals() { FTotalsStale = true; }
+  // Count empty records (TNaiveBayes's attribute count setter).
+  void ResetTotals(int32_t Count);
+
+  int32_t M() const;
+
+private:
+  friend class TBClassesListItem;
+  // Totals covering Item's records, rebuilt first when needed.
+  std::vector<TDiscreteRecord>& TotalsFor(const TBClassesListItem& Item) const;
+  void EmptyTotals();
+
+  const TNaiveBayes* FBayes;
+  // Derived from the class counts; kept here so learning and classifying
+  // need not sum over the classes. Rebuilding changes no observable state.
+  mutable std::vector<TDiscreteRecord> FTotals;
+  mutable bool FTotalsStale = false;
+};
+
+class TNaiveBayes : public TStatisticClassifier {
+public:
+  // A statistic classifier with a TBClassesList; M 2.
+  explicit TNaiveBayes(TComponent* AOwner);
+  ~TNaiveBayes() override = default;
+  std::string TypeName() const override { return "TNaiveBayes"; }
+  // TStatisticClassifier's entries, then M (always) and "Classes.Strings"
+  // (when there are classes).
+  void DefineProperties(TPropertyList& List) const override;
+
+  int32_t M() const { return FM; }
+  // Clamped to 1 .. 10; takes effect at the next response.
+  void SetM(int32_t Value);
+  TBClassesList* Classes() const { return static_cast<TBClassesList*>(FClasses.get()); }
+  TBClassesList* GetClasses() const { return Classes(); }
+  void SetClasses(TBClassesList*) {}
+
+  // A changed count rebuilds every class's discrete records (as the
+  // statistic classifier does) and empties Totals to that many records.
+  void SetDiscreteAttributeCount(int32_t Value) override;
+  // The stream holds no Totals: they are rebuilt from the loaded counts.
+  void LoadFromStream(TStream& Stream) override;
+
+private:
+  int32_t FM = 2;
+};
