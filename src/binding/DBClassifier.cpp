@@ -1,0 +1,443 @@
+// The dataset classifier: columns from fields, rows into records, the
+// learning and classifying passes, and the record-event handlers through
+// which a classifier walks the table itself.
+#include "DBClassifier.h"
+
+#include <algorithm>
+
+#include "ClassRegistry.h"
+#include "DataSet.h"
+#include "Exceptions.h"
+#include "KNearestNeighbors.h"
+
+TDBClassifier::TDBClassifier(TComponent* AOwner) : TComponent(AOwner), FAttributes(this) {
+  FIgnoreFields.Add("ID");
+}
+
+TDBClassifier::~TDBClassifier() {
+  // The handlers capture this binding: a classifier that outlives it must
+  // not call into freed memory.
+  UnbindClassifierEvents();
+  FAttributes.Clear();
+}
+
+void TDBClassifier::DefineProperties(TPropertyList& List) const {
+  TComponent::DefineProperties(List);
+  using K = TPropertyKind;
+  using C = TDBClassifier;
+  List.push_back(MakeProperty<K::pkString, C>("MissingDiscreteValue", &C::MissingDiscreteValue,
+                                              &C::SetMissingDiscreteValue));
+  List.push_back(MakeProperty<K::pkInteger, C>("MissingDiscreteIndex", &C::MissingDiscreteIndex,
+                                               &C::SetMissingDiscreteIndex));
+  List.push_back(MakeProperty<K::pkString, C>("ClassField", &C::ClassField, &C::SetClassField,
+                                              [](const C& O) { return !O.FClassField.empty(); }));
+  List.push_back(MakeProperty<K::pkStrings, C>("IgnoreFields.Strings", &C::IgnoreFieldNames,
+                                               &C::SetIgnoreFieldNames));
+  // The template's entries, each prefixed with the property that holds it.
+  TPropertyList Template;
+  FDataType.DefineProperties(Template);
+  for (TPropertyInfo& P : Template) {
+    P.Name = "DataType." + P.Name;
+    auto Get = P.Get;
+    auto Set = P.Set;
+    P.Get = [Get](const TPersistent& O) { return Get(static_cast<const C&>(O).FDataType); };
+    P.Set = [Set](TPersistent& O, const TPropertyValue& V) { Set(static_cast<C&>(O).FDataType, V); };
+    List.push_back(std::move(P));
+  }
+  List.push_back(MakeProperty<K::pkBoolean, C>("AutoAttributes", &C::AutoAttributes, &C::SetAutoAttributes));
+  auto Event = [&List](const char* Name, auto Assigned) {
+    List.push_back(MakeProperty<K::pkEvent, C>(Name, Assigned, nullptr, std::function<bool(const C&)>(Assigned)));
+  };
+  Event("OnLearnDataset", [](const C& O) { return static_cast<bool>(O.FOnLearnDataset); });
+  Event("OnClassifyDataset", [](const C& O) { return static_cast<bool>(O.FOnClassifyDataset); });
+}
+
+void TDBClassifier::Assign(const TPersistent& Source) {
+  const auto* Other = dynamic_cast<const TDBClassifier*>(&Source);
+  if (!Other) {
+    TComponent::Assign(Source);
+    return;
+  }
+  if (Other == this) return;
+  SetAttributes(Other->FAttributes);
+  SetDataset(Other->FDataset);
+  SetClassifier(Other->FClassifier);
+  SetMissingDiscreteValue(Other->FMissingDiscreteValue);
+  SetMissingDiscreteIndex(Other->FMissingDiscreteIndex);
+  SetClassField(Other->FClassField);
+  SetIgnoreFields(Other->FIgnoreFields);
+  SetDataType(Other->FDataType);
+  SetAutoAttributes(Other->FAutoAttributes);
+}
+
+// --- Setters ----------------------------------------------------------------------
+
+void TDBClassifier::UnbindClassifierEvents() {
+  if (!FClassifier) return;
+  FClassifier->SetOnFirstRecord(nullptr);
+  FClassifier->SetOnNameNextRecord(nullptr);
+  FClassifier->SetOnIndexNextRecord(nullptr);
+  FClassifier->SetOnPushPosition(nullptr);
+  FClassifier->SetOnPopPosition(nullptr);
+  FClassifier->SetOnClassifyTest(nullptr);
+}
+
+void TDBClassifier::SetClassifier(TClassifier* Value) {
+  UnbindClassifierEvents();
+  if (FClassifier && FClassifier != Value) RemoveFreeNotification(FClassifier);
+  FClassifier = Value;
+  if (!Value) return;
+  FreeNotification(Value);
+  Value->SetOnFirstRecord([this](TObject* Sender) { DoFirstRecord(Sender); });
+  Value->SetOnNameNextRecord([this](std::string& ClassName, std::span<int32_t> D, std::span<double> F,
+                                    bool& IsLast) { DoNameNextRecord(ClassName, D, F, IsLast); });
+  Value->SetOnIndexNextRecord([this](int32_t& ClassIndex, std::span<int32_t> D, std::span<double> F,
+                                     bool& IsLast) { DoIndexNextRecord(ClassIndex, D, F, IsLast); });
+  Value->SetOnPushPosition([this](void*& Bookmark, TObject* Sender) { DoPushPosition(Bookmark, Sender); });
+  Value->SetOnPopPosition([this](void* Bookmark, TObject* Sender) { DoPopPosition(Bookmark, Sender); });
+  Value->SetMissingDiscreteIndex(-1);
+  Value->SetOnClassifyTest([this](TObject* Sender, double& Succes) { DoClassifyTest(Sender, Succes); });
+}
+
+void TDBClassifier::SetDataset(TDataSet* Value) {
+  if (Value == FDataset) return;
+  if (FDataset) RemoveFreeNotification(FDataset);
+  // Fields bound from the previous dataset must not be read any more.
+  for (int32_t I = 0; I < FAttributes.Count(); ++I) FAttributes.Items(I)->SetField(nullptr);
+  FDataset = Value;
+  if (Value) FreeNotification(Value);
+}
+
+void TDBClassifier::SetClassField(const std::string& Value) {
+  FClassField = Value;
+  for (int32_t I = 0; I < FAttributes.Count(); ++I) {
+    TFieldColumn* Column = FAttributes.Items(I);
+    if (Column->FieldName() == Value) {
+      Column->SetDefinesClass(true);
+      break;
+    }
+  }
+}
+
+void TDBClassifier::SetIgnoreFieldNames(const std::vector<std::string>& Names) {
+  FIgnoreFields.Clear();
+  for (const std::string& S : Names) FIgnoreFields.Add(S);
+}
+
+void TDBClassifier::Notification(TComponent* AComponent, TOperation Operation) {
+  if (Operation == TOperation::opRemove && AComponent) {
+    // The dying component's events are not touched: it is half destroyed.
+    if (AComponent == FClassifier) FClassifier = nullptr;
+    if (AComponent == static_cast<TComponent*>(FDataset)) {
+      FDataset = nullptr;
+      for (int32_t I = 0; I < FAttributes.Count(); ++I) FAttributes.Items(I)->SetField(nullptr);
+    }
+  }
+  TComponent::Notification(AComponent, Operation);
+}
+
+// --- Checks -----------------------------------------------------------------------
+
+TClassifier& TDBClassifier::RequireClassifier() const {
+  if (!FClassifier) throw Exception("No classifier assigned!");
+  return *FClassifier;
+}
+
+TFieldColumn& TDBClassifier::RequireClassColumn() const {
+  if (!FClassColumn) throw Exception("No field defined for class!");
+  return *FClassColumn;
+}
+
+TDataSet& TDBClassifier::RequireDataset() const {
+  if (!FDataset) throw Exception("No dataset assigned!");
+  return *FDataset;
+}
+
+// --- Columns ----------------------------------------------------------------------
+
+void TDBClassifier::CreateAttributes() {
+  TDataSet& Data = RequireDataset();
+  FAttributes.Clear();
+  for (int32_t I = 0; I < Data.FieldCount(); ++I) {
+    const std::string& Name = Data.Fields(I)->FieldName();
+    if (FIgnoreFields.IndexOf(Name) >= 0) continue;
+    TFieldColumn* Column = FAttributes.Add();
+    Column->FFieldName = Name;
+    if (Name == FClassField) Column->FDefinesClass = true;
+  }
+}
+
+void TDBClassifier::PrepareAttributes() {
+  TClassifier& Target = RequireClassifier();
+  int32_t D = 0;
+  int32_t F = 0;
+  FClassColumn = nullptr;
+  for (int32_t I = 0; I < FAttributes.Count(); ++I) {
+    TFieldColumn* Column = FAttributes.Items(I);
+    if (Column->DefinesClass() && !FClassColumn) FClassColumn = Column;
+    // A column without its field would shift every later value of its kind.
+    TField* Field = FDataset ? FDataset->FindField(Column->FieldName()) : nullptr;
+    if (!Field) throw Exception("Field '" + Column->FieldName() + "' not found");
+    Column->SetField(Field);
+    if (Column->AttributeKind() == TAttributeKind::akAuto)
+      Column->SetAttributeKind(FDataType.KindOf(Field->DataType()));
+    if (Column == FClassColumn) {
+      Column->SetAttributeIndex(-1);
+    } else if (Column->AttributeKind() == TAttributeKind::akFloat) {
+      Column->SetAttributeIndex(F++);
+    } else {
+      Column->SetAttributeIndex(D++);
+    }
+  }
+  Target.SetFloatAttributeCount(F);
+  Target.SetDiscreteAttributeCount(D);
+  FFloatBuffer.assign(static_cast<size_t>(F), 0.0);
+  FDiscreteBuffer.assign(static_cast<size_t>(D), 0);
+  FQueryFloat.assign(static_cast<size_t>(F), 0.0);
+  FQueryDiscrete.assign(static_cast<size_t>(D), 0);
+}
+
+// --- Rows -------------------------------------------------------------------------
+
+void TDBClassifier::ReadRecord() {
+  const bool OneBased = FClassifier && !FClassifier->IndexesZeroBased();
+  size_t I = 0;
+  size_t J = 0;
+  for (int32_t C = 0; C < FAttributes.Count(); ++C) {
+    TFieldColumn* Column = FAttributes.Items(C);
+    if (Column == FClassColumn) continue;
+    TField* Field = Column->Field();
+    // Skipping it would shift every later value of its kind.
+    if (!Field) throw Exception("Field '" + Column->FieldName() + "' not bound");
+    switch (Column->AttributeKind()) {
+      case TAttributeKind::akDiscrete:
+      case TAttributeKind::akDiscreteIndexed: {
+        if (I >= FDiscreteBuffer.size()) throw Exception("Attributes changed since they were prepared");
+        int32_t V;
+        if (Column->AttributeKind() == TAttributeKind::akDiscrete) {
+          V = Column->ValueIndex(FMissingDiscreteValue);
+        } else {
+          V = Field->AsInteger();
+          V = V == FMissingDiscreteIndex ? -1 : (OneBased ? V - 1 : V);
+        }
+        FDiscreteBuffer[I++] = V;
+        break;
+      }
+      case TAttributeKind::akFloat:
+        if (J >= FFloatBuffer.size()) throw Exception("Attributes changed since they were prepared");
+        FFloatBuffer[J++] = Field->AsFloat();
+        break;
+      case TAttributeKind::akAuto:
+        throw Exception("Attributes changed since they were prepared");
+    }
+  }
+}
+
+void TDBClassifier::LearnRecord() {
+  TFieldColumn& Class = RequireClassColumn();
+  TClassifier& Target = RequireClassifier();
+  ReadRecord();
+  TField* Field = Class.Field();
+  if (!Field) throw Exception("Field '" + Class.FieldName() + "' not bound");
+  switch (Class.AttributeKind()) {
+    case TAttributeKind::akDiscrete:
+      Target.Learn(Field->AsString(), FDiscreteBuffer, FFloatBuffer);
+      break;
+    case TAttributeKind::akDiscreteIndexed:
+      Target.LearnIndex(Field->AsInteger(), FDiscreteBuffer, FFloatBuffer);
+      break;
+    default:
+      throw Exception("Class must be discrete!");
+  }
+}
+
+int32_t TDBClassifier::ClassifyCurrent() {
+  TClassifier& Target = RequireClassifier();
+  ReadRecord();
+  // A k-NN classifier without stored examples walks the table through the
+  // handlers, which refill the buffers row by row: give it a copy.
+  const auto* KNN = dynamic_cast<const TKNearestNeighbors*>(&Target);
+  if (KNN && !KNN->StoreExamples()) {
+    std::copy(FDiscreteBuffer.begin(), FDiscreteBuffer.end(), FQueryDiscrete.begin());
+    std::copy(FFloatBuffer.begin(), FFloatBuffer.end(), FQueryFloat.begin());
+    return Target.Classify(std::span<const int32_t>(FQueryDiscrete.data(), FDiscreteBuffer.size()),
+                           std::span<const double>(FQueryFloat.data(), FFloatBuffer.size()));
+  }
+  return Target.Classify(FDiscreteBuffer, FFloatBuffer);
+}
+
+std::string TDBClassifier::ClassifyRecord() {
+  const int32_t P = ClassifyCurrent();
+  return FClassifier->ClassName(P);
+}
+
+// --- Passes -----------------------------------------------------------------------
+
+namespace {
+// Restores what a pass changed, on every way out: the row, the attached
+// controls, Busy and the screen cursor.
+class TPassGuard {
+public:
+  TPassGuard(TDataSet& Data, bool& Busy, const TScreenCursorHook& Cursor)
+      : FData(Data), FBusy(Busy), FCursor(Cursor) {
+    if (FCursor.Get) FSavedCursor = FCursor.Get();
+    FBusy = true;
+  }
+  // Notes the controls' state, disables them and takes a bookmark.
+  void SavePosition() {
+    FControlsWereDisabled = FData.ControlsDisabled();
+    FData.DisableControls();
+    FControlsDisabled = true;
+    FBookmark = FData.GetBookmark();
+    FHasBookmark = true;
+  }
+  ~TPassGuard() {
+    if (FHasBookmark) {
+      try {
+        FData.GotoBookmark(FBookmark);
+      } catch (...) {
+        // The row may be gone (the table changed under the pass); the error
+        // that ended the pass, if any, is the one to report.
+      }
+      FData.FreeBookmark(FBookmark);
+    }
+    if (FControlsDisabled && !FControlsWereDisabled) FData.EnableControls();
+    FBusy = false;
+    if (FCursor.Set) FCursor.Set(FSavedCursor);
+  }
+  TPassGuard(const TPassGuard&) = delete;
+  TPassGuard& operator=(const TPassGuard&) = delete;
+
+private:
+  TDataSet& FData;
+  bool& FBusy;
+  const TScreenCursorHook& FCursor;
+  int32_t FSavedCursor = 0;
+  bool FControlsWereDisabled = false;
+  bool FControlsDisabled = false;
+  TBookmark FBookmark{};
+  bool FHasBookmark = false;
+};
+}  // namespace
+
+void TDBClassifier::LearnDataset(int32_t Split) {
+  if (FBusy || !FDataset || !FDataset->Active()) return;
+  TDataSet& Data = *FDataset;
+  TPassGuard Guard(Data, FBusy, FScreenCursor);
+  if (FOnLearnDataset) FOnLearnDataset(this, Split);
+  if (FAutoAttributes) CreateAttributes();
+  PrepareAttributes();
+  FAttributes.BindFields();
+  Guard.SavePosition();
+  try {
+    Data.First();
+    while (!Data.Eof()) {
+      LearnRecord();
+      Data.Next();
+    }
+  } catch (const EAbort&) {
+    // The silent abort ends the walk; what was learned stays learned.
+  }
+}
+
+double TDBClassifier::ClassifyDataset(int32_t Split) {
+  if (FBusy || !FDataset || !FDataset->Active()) return 0.0;
+  TFieldColumn& Class = RequireClassColumn();
+  RequireClassifier();
+  TDataSet& Data = *FDataset;
+  TPassGuard Guard(Data, FBusy, FScreenCursor);
+  Guard.SavePosition();
+  if (FOnClassifyDataset) FOnClassifyDataset(this, Split);
+  TField* ClassValue = Class.Field();
+  if (!ClassValue) throw Exception("Field '" + Class.FieldName() + "' not bound");
+  int64_t Correct = 0;
+  Data.First();
+  while (!Data.Eof()) {
+    const int32_t P = ClassifyCurrent();
+    if (FClassifier->ClassName(P) == ClassValue->AsString()) ++Correct;
+    Data.Next();
+  }
+  const int32_t Count = Data.RecordCount();
+  if (Count <= 0) return 0.0;
+  return static_cast<double>(Correct) / static_cast<double>(Count) * 100.0;
+}
+
+void TDBClassifier::Clear() {
+  FAttributes.Clear();
+  RequireClassifier().Clear();
+}
+
+// --- Handlers ---------------------------------------------------------------------
+
+void TDBClassifier::DoFirstRecord(TObject* /*Sender*/) { RequireDataset().First(); }
+
+void TDBClassifier::CopyBuffers(std::span<int32_t> DiscreteRecord, std::span<double> FloatRecord) const {
+  // The classifier's records have its attribute counts; copy what both hold.
+  std::copy_n(FDiscreteBuffer.begin(), std::min(DiscreteRecord.size(), FDiscreteBuffer.size()),
+              DiscreteRecord.begin());
+  std::copy_n(FFloatBuffer.begin(), std::min(FloatRecord.size(), FFloatBuffer.size()), FloatRecord.begin());
+}
+
+void TDBClassifier::DoIndexNextRecord(int32_t& ClassIndex, std::span<int32_t> DiscreteRecord,
+                                      std::span<double> FloatRecord, bool& IsLast) {
+  TFieldColumn& Class = RequireClassColumn();
+  TDataSet& Data = RequireDataset();
+  TClassifier& Target = RequireClassifier();
+  ReadRecord();
+  CopyBuffers(DiscreteRecord, FloatRecord);
+  TField* Field = Class.Field();
+  if (!Field) throw Exception("Field '" + Class.FieldName() + "' not bound");
+  switch (Class.AttributeKind()) {
+    case TAttributeKind::akDiscrete:
+      ClassIndex = Target.ClassIndex(Field->AsString());
+      break;
+    case TAttributeKind::akDiscreteIndexed:
+      ClassIndex = Target.IndexesZeroBased() ? Field->AsInteger() : Field->AsInteger() - 1;
+      break;
+    default:
+      throw Exception("Class must be discrete!");
+  }
+  Data.Next();
+  IsLast = Data.Eof();
+}
+
+void TDBClassifier::DoNameNextRecord(std::string& ClassName, std::span<int32_t> DiscreteRecord,
+                                     std::span<double> FloatRecord, bool& IsLast) {
+  TFieldColumn& Class = RequireClassColumn();
+  TDataSet& Data = RequireDataset();
+  ReadRecord();
+  CopyBuffers(DiscreteRecord, FloatRecord);
+  TField* Field = Class.Field();
+  if (!Field) throw Exception("Field '" + Class.FieldName() + "' not bound");
+  if (Class.AttributeKind() == TAttributeKind::akFloat) throw Exception("Class must be discrete!");
+  ClassName = Field->AsString();
+  Data.Next();
+  IsLast = Data.Eof();
+}
+
+void TDBClassifier::DoPushPosition(void*& Bookmark, TObject* /*Sender*/) {
+  Bookmark = RequireDataset().GetBookmark();
+}
+
+void TDBClassifier::DoPopPosition(void* Bookmark, TObject* /*Sender*/) {
+  TDataSet& Data = RequireDataset();
+  Data.GotoBookmark(Bookmark);
+  Data.FreeBookmark(Bookmark);
+}
+
+void TDBClassifier::DoClassifyTest(TObject* /*Sender*/, double& Succes) { Succes = ClassifyDataset(0); }
+
+// --- Registration -----------------------------------------------------------------
+
+namespace {
+int UnitInitCount = 0;  // pairs of Initialize/Finalize calls still open
+}
+
+void InitializeDBClassifierUnit() {
+  if (UnitInitCount++ == 0) RegisterComponentClass<TDBClassifier>("TDBClassifier");
+}
+
+void FinalizeDBClassifierUnit() {
+  if (UnitInitCount == 0) return;
+  if (--UnitInitCount == 0) UnRegisterClass("TDBClassifier");
+}
