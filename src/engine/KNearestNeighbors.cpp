@@ -9,7 +9,9 @@
 #include "KNearestNeighbors.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <limits>
 
 #include "Exceptions.h"
 
@@ -108,6 +110,7 @@ void TKNearestNeighbors::SetExampleCount(int32_t Value) {
     throw Exception("ExampleCount " + std::to_string(Value) + " out of range (0.." +
                     std::to_string(FExampleCount) + ")");
   for (int32_t i = Value; i < FExampleCount; ++i) FExamples[static_cast<size_t>(i)] = TExampleRecord{};
+  if (FExampleComplete.size() > static_cast<size_t>(Value)) FExampleComplete.resize(static_cast<size_t>(Value));
   FExampleCount = Value;
 }
 
@@ -216,11 +219,14 @@ void TKNearestNeighbors::AddExample(int32_t ClassIndex, std::span<const int32_t>
   E.DiscreteValues.assign(DiscreteRecord.begin(), DiscreteRecord.end());
   E.FloatValues.assign(FloatRecord.begin(), FloatRecord.end());
   E.ClassIndex = ClassIndex;
+  if (FExampleComplete.size() == static_cast<size_t>(i) && FCompleteFor == std::bit_cast<uint64_t>(FMissingFloat))
+    FExampleComplete.push_back(HasNoMissingFloat(E.FloatValues));
   FExampleCount = i + 1;
 }
 
 void TKNearestNeighbors::ClearExamples() {
   std::vector<TExampleRecord>().swap(FExamples);
+  std::vector<uint8_t>().swap(FExampleComplete);
   FExampleCount = 0;
 }
 
@@ -291,52 +297,127 @@ void TKNearestNeighbors::PrepareFloatSpan() {
   }
 }
 
-// The query's side of the distance is the same for every candidate: list
-// once the attributes that are enabled and present in the query, so the
-// per-candidate loop only tests the candidate's values.
+// The query's side of the distance is the same for every candidate: note
+// once which attributes are enabled and present in the query, so the
+// per-candidate work only looks at the candidate's values.
 void TKNearestNeighbors::PrepareQuery(std::span<const int32_t> DiscreteRecord, std::span<const double> FloatRecord) {
   FQueryFloat.clear();
   for (size_t i = 0; i < FloatRecord.size(); ++i)
     if (FFloatParams[i].Enabled && !IsMissingFloat(FloatRecord[i]))
       FQueryFloat.push_back({static_cast<int32_t>(i), FloatRecord[i], FFloatSpans[i].Scale});
-  FQueryDiscrete.clear();
+  FQueryDiscreteUsed.assign(DiscreteRecord.size(), 0);
+  FQueryDiscreteValue.assign(DiscreteRecord.begin(), DiscreteRecord.end());
   for (size_t i = 0; i < DiscreteRecord.size(); ++i)
-    if (FDiscreteParams[i].Enabled && !IsMissingDiscrete(DiscreteRecord[i]))
-      FQueryDiscrete.push_back({static_cast<int32_t>(i), DiscreteRecord[i]});
+    FQueryDiscreteUsed[i] = FDiscreteParams[i].Enabled && !IsMissingDiscrete(DiscreteRecord[i]) ? 1 : 0;
 }
 
-// Distance from a candidate to the prepared query; the same terms, in the
-// same order, as Distance().
+// Distances from W candidates to the prepared query: the same terms, in
+// the same order, as Distance(). Each candidate's float sum is a chain of
+// extended additions rounded to double (through memory on x87), so the
+// candidates go side by side to keep several chains in flight; that needs
+// every candidate free of missing float values (Complete), the common case;
+// otherwise each takes the checked path.
+template <size_t W>
+void TKNearestNeighbors::QueryDistances(const int32_t* const* D, const double* const* F, bool Complete,
+                                        double* Out) const {
+  double S[W];
+  int32_t Compared[W];
+  int32_t Differences[W];
+  for (size_t k = 0; k < W; ++k) {
+    S[k] = 0.0;
+    Compared[k] = 0;
+    Differences[k] = 0;
+  }
+  const bool Norm2 = FDistanceModel == TDistanceModel::dmNorm2;
+  if (Complete) {
+    if (Norm2)
+      AddFloatTerms<W, true>(F, S);
+    else
+      AddFloatTerms<W, false>(F, S);
+    for (size_t k = 0; k < W; ++k) Compared[k] = static_cast<int32_t>(FQueryFloat.size());
+  } else {
+    for (size_t k = 0; k < W; ++k)
+      S[k] = Norm2 ? AddCheckedFloatTerms<true>(F[k], Compared[k]) : AddCheckedFloatTerms<false>(F[k], Compared[k]);
+  }
+  for (size_t k = 0; k < W; ++k) {
+    AddDiscreteTerms(D[k], Compared[k], Differences[k]);
+    Out[k] = FinishDistance(S[k], Differences[k], Compared[k]);
+  }
+}
+
+bool TKNearestNeighbors::HasNoMissingFloat(const std::vector<double>& F) const {
+  for (double X : F)
+    if (IsMissingFloat(X)) return false;
+  return true;
+}
+
+void TKNearestNeighbors::NoteCompleteExamples() {
+  FCompleteFor = std::bit_cast<uint64_t>(FMissingFloat);
+  FExampleComplete.resize(static_cast<size_t>(FExampleCount));
+  for (int32_t i = 0; i < FExampleCount; ++i)
+    FExampleComplete[static_cast<size_t>(i)] = HasNoMissingFloat(FExamples[static_cast<size_t>(i)].FloatValues);
+}
+
+template <size_t W, bool Norm2>
+void TKNearestNeighbors::AddFloatTerms(const double* const* F, double* S) const {
+  for (const TQueryFloat& Q : FQueryFloat) {
+    const long double Value = Q.Value;
+    const long double Scale = Q.Scale;
+    for (size_t k = 0; k < W; ++k) {
+      const long double Diff = static_cast<long double>(F[k][Q.Index]) - Value;
+      if constexpr (Norm2) {
+        const long double T = Diff * Scale;
+        S[k] = static_cast<double>(static_cast<long double>(S[k]) + T * T);
+      } else {
+        S[k] = static_cast<double>(static_cast<long double>(S[k]) + std::fabs(Diff) * Scale);
+      }
+    }
+  }
+}
+
+template <bool Norm2>
+double TKNearestNeighbors::AddCheckedFloatTerms(const double* F, int32_t& Compared) const {
+  double S = 0.0;
+  for (const TQueryFloat& Q : FQueryFloat) {
+    const double X = F[Q.Index];
+    if (IsMissingFloat(X)) continue;
+    S = AddFloatTerm(S, X, Q.Value, Q.Scale, Norm2);
+    ++Compared;
+  }
+  return S;
+}
+
+void TKNearestNeighbors::AddDiscreteTerms(const int32_t* D, int32_t& Compared, int32_t& Differences) const {
+  const int32_t MissingCode = FMissingDiscreteIndex;
+  const int32_t* Used = FQueryDiscreteUsed.data();
+  const int32_t* Value = FQueryDiscreteValue.data();
+  const size_t N = FQueryDiscreteUsed.size();
+  int32_t C = 0;
+  int32_t Diff = 0;
+  // Branch-free so the compiler can do it several attributes at a time.
+  for (size_t i = 0; i < N; ++i) {
+    const int32_t V = D[i];
+    const int32_t Ok = Used[i] & static_cast<int32_t>(V >= 0) & static_cast<int32_t>(V != MissingCode);
+    C += Ok;
+    Diff += Ok & static_cast<int32_t>(V != Value[i]);
+  }
+  Compared += C;
+  Differences += Diff;
+}
+
 double TKNearestNeighbors::QueryDistance(std::span<const int32_t> D1, std::span<const double> F1) const {
   if (F1.size() != static_cast<size_t>(FFloatAttributeCount)) throw Exception(kFloatLength);
   if (D1.size() != static_cast<size_t>(FDiscreteAttributeCount)) throw Exception(kDiscreteLength);
-  int32_t Compared = 0;
-  double S = 0.0;
-  const double* F = F1.data();
-  if (FDistanceModel == TDistanceModel::dmNorm2) {
-    for (const TQueryFloat& Q : FQueryFloat) {
-      const double X = F[Q.Index];
-      if (IsMissingFloat(X)) continue;
-      S = AddFloatTerm(S, X, Q.Value, Q.Scale, true);
-      ++Compared;
-    }
-  } else {
-    for (const TQueryFloat& Q : FQueryFloat) {
-      const double X = F[Q.Index];
-      if (IsMissingFloat(X)) continue;
-      S = AddFloatTerm(S, X, Q.Value, Q.Scale, false);
-      ++Compared;
-    }
-  }
-  int32_t Differences = 0;
   const int32_t* D = D1.data();
-  for (const TQueryDiscrete& Q : FQueryDiscrete) {
-    const int32_t V = D[Q.Index];
-    if (IsMissingDiscrete(V)) continue;
-    ++Compared;
-    Differences += V != Q.Value ? 1 : 0;
-  }
-  return FinishDistance(S, Differences, Compared);
+  const double* F = F1.data();
+  double Result;
+  QueryDistances<1>(&D, &F, false, &Result);
+  return Result;
+}
+
+void TKNearestNeighbors::CheckCandidate(const TExampleRecord& E) const {
+  if (E.FloatValues.size() != static_cast<size_t>(FFloatAttributeCount)) throw Exception(kFloatLength);
+  if (E.DiscreteValues.size() != static_cast<size_t>(FDiscreteAttributeCount)) throw Exception(kDiscreteLength);
 }
 
 // --- Neighbour list and vote ------------------------------------------------------------------
@@ -391,10 +472,43 @@ void TKNearestNeighbors::ClassifyInternal(std::span<const int32_t> DiscreteRecor
 }
 
 void TKNearestNeighbors::SearchExamples() {
-  for (int32_t i = 0; i < FExampleCount; ++i) {
-    if (i == FLeaveOneOut) continue;
-    const TExampleRecord& E = FExamples[static_cast<size_t>(i)];
-    InsertNeighbors({QueryDistance(E.DiscreteValues, E.FloatValues), E.ClassIndex, i});
+  constexpr size_t W = 16;
+  int32_t Index[W];
+  bool Complete[W];
+  const int32_t* D[W];
+  const double* F[W];
+  double Distances[W];
+  if (FExampleComplete.size() != static_cast<size_t>(FExampleCount) ||
+      FCompleteFor != std::bit_cast<uint64_t>(FMissingFloat))
+    NoteCompleteExamples();
+  int32_t i = 0;
+  while (i < FExampleCount) {
+    // Gather up to W candidates in store order. One of the wrong length
+    // stops the search after the candidates before it were offered.
+    size_t m = 0;
+    bool Bad = false;
+    for (; i < FExampleCount && m < W; ++i) {
+      if (i == FLeaveOneOut) continue;
+      const TExampleRecord& E = FExamples[static_cast<size_t>(i)];
+      if (E.FloatValues.size() != static_cast<size_t>(FFloatAttributeCount) ||
+          E.DiscreteValues.size() != static_cast<size_t>(FDiscreteAttributeCount)) {
+        Bad = true;
+        break;
+      }
+      Index[m] = i;
+      Complete[m] = FExampleComplete[static_cast<size_t>(i)] != 0;
+      D[m] = E.DiscreteValues.data();
+      F[m] = E.FloatValues.data();
+      ++m;
+    }
+    if (m == W && std::all_of(Complete, Complete + W, [](bool C) { return C; })) {
+      QueryDistances<W>(D, F, true, Distances);
+    } else {
+      for (size_t k = 0; k < m; ++k) QueryDistances<1>(&D[k], &F[k], Complete[k], &Distances[k]);
+    }
+    for (size_t k = 0; k < m; ++k)
+      InsertNeighbors({Distances[k], FExamples[static_cast<size_t>(Index[k])].ClassIndex, Index[k]});
+    if (Bad) CheckCandidate(FExamples[static_cast<size_t>(i)]);
   }
 }
 

@@ -196,15 +196,21 @@ private:
     double Value;
     double Scale;
   };
-  struct TQueryDiscrete {
-    int32_t Index;
-    int32_t Value;
-  };
 
   void CheckRecordLengths(std::span<const int32_t> DiscreteRecord, std::span<const double> FloatRecord) const;
   void EnsureClassCount(int64_t Count);
   void PrepareQuery(std::span<const int32_t> DiscreteRecord, std::span<const double> FloatRecord);
   double QueryDistance(std::span<const int32_t> D1, std::span<const double> F1) const;
+  template <size_t W>
+  void QueryDistances(const int32_t* const* D, const double* const* F, bool Complete, double* Out) const;
+  template <size_t W, bool Norm2>
+  void AddFloatTerms(const double* const* F, double* S) const;
+  template <bool Norm2>
+  double AddCheckedFloatTerms(const double* F, int32_t& Compared) const;
+  bool HasNoMissingFloat(const std::vector<double>& F) const;
+  void NoteCompleteExamples();
+  void AddDiscreteTerms(const int32_t* D, int32_t& Compared, int32_t& Differences) const;
+  void CheckCandidate(const TExampleRecord& E) const;
   void SearchExamples();
   void SearchDataSource();
   void ZeroSpans();
@@ -213,6 +219,12 @@ private:
   std::vector<TKRecord> FNeighbors;
   std::vector<TFloatSpan> FFloatSpans;
   std::vector<TExampleRecord> FExamples;
+  // Per stored example: 1 when none of its float values is missing under
+  // the missing value whose bit pattern is FCompleteFor. Such examples take
+  // the search's fast path. AddExample, ClearExamples and SetExampleCount
+  // keep it in step; the search renews it when it is not.
+  std::vector<uint8_t> FExampleComplete;
+  uint64_t FCompleteFor = 0;
   int32_t FKNeighbors = 10;
   TStringList FClasses;
   bool FStoreExamples = false;
@@ -224,8 +236,12 @@ private:
 
   // Work space reused by every search, so classifying allocates nothing
   // once the sizes are reached.
+  // The query's comparable float attributes in order, and per attribute
+  // whether it is comparable (1) or not (0); for discrete attributes the
+  // flags and the query's values.
   std::vector<TQueryFloat> FQueryFloat;
-  std::vector<TQueryDiscrete> FQueryDiscrete;
+  std::vector<int32_t> FQueryDiscreteUsed;
+  std::vector<int32_t> FQueryDiscreteValue;
   std::vector<int32_t> FWorkDiscrete;
   std::vector<double> FWorkFloat;
   std::string FWorkName;

@@ -11,6 +11,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "ClassesList.h"
 #include "ClassifierBase.h"
@@ -91,6 +92,9 @@ protected:
   // empty; reading it replaces every class by a fresh one). Descendants
   // append it after their own published properties.
   static TPropertyInfo ClassesStringsProperty();
+  // The class names in list order; setting them replaces every class.
+  std::vector<std::string> ClassNames() const;
+  void SetClassNames(const std::vector<std::string>& Names);
 
   std::unique_ptr<TClassesList> FClasses;
   double FRejectProbability = 0.01;

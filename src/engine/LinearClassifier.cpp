@@ -1,0 +1,340 @@
+// The linear classifier: value counts and running means/deviations per class
+// and attribute, the typicality scores built on them, the class response,
+// and the class list's separability measures.
+//
+// Arithmetic follows the formulas step by step: intermediates in long double
+// (80-bit extended), rounded to double wherever a value lands in a 64-bit
+// variable, field or result, and to float where a score is 32-bit. Keeping
+// that discipline is what makes a class that learned one value a few hundred
+// times keep its mean exactly and a deviation of exactly 0.
+#include "LinearClassifier.h"
+
+#include <cmath>
+
+#include "Exceptions.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+constexpr std::array<float, 301> kNormalTable = {
+    0.50000f, 0.50399f, 0.50798f, 0.51197f, 0.51595f, 0.51994f, 0.52392f, 0.52790f, 0.53188f, 0.53586f,
+    0.53983f, 0.54380f, 0.54776f, 0.55172f, 0.55567f, 0.55962f, 0.56356f, 0.56749f, 0.57142f, 0.57535f,
+    0.57926f, 0.58317f, 0.58706f, 0.59095f, 0.59483f, 0.59871f, 0.60257f, 0.60642f, 0.61026f, 0.61409f,
+    0.61791f, 0.62172f, 0.62552f, 0.62930f, 0.63307f, 0.63683f, 0.64058f, 0.64431f, 0.64803f, 0.65173f,
+    0.65542f, 0.65910f, 0.66276f, 0.66640f, 0.67003f, 0.67364f, 0.67724f, 0.68082f, 0.68439f, 0.68793f,
+    0.69146f, 0.69497f, 0.69847f, 0.70194f, 0.70540f, 0.70884f, 0.71226f, 0.71566f, 0.71904f, 0.72240f,
+    0.72575f, 0.72907f, 0.73237f, 0.73565f, 0.73891f, 0.74215f, 0.74537f, 0.74857f, 0.75175f, 0.75490f,
+    0.75804f, 0.76115f, 0.76424f, 0.76730f, 0.77035f, 0.77337f, 0.77637f, 0.77935f, 0.78230f, 0.78524f,
+    0.78814f, 0.79103f, 0.79389f, 0.79673f, 0.79955f, 0.80234f, 0.80511f, 0.80785f, 0.81057f, 0.81327f,
+    0.81594f, 0.81859f, 0.82121f, 0.82381f, 0.82639f, 0.82894f, 0.83147f, 0.83398f, 0.83646f, 0.83891f,
+    0.84134f, 0.84375f, 0.84614f, 0.84849f, 0.85083f, 0.85314f, 0.85543f, 0.85769f, 0.85993f, 0.86214f,
+    0.86433f, 0.86650f, 0.86864f, 0.87076f, 0.87286f, 0.87493f, 0.87698f, 0.87900f, 0.88100f, 0.88298f,
+    0.88493f, 0.88686f, 0.88877f, 0.89065f, 0.89251f, 0.89435f, 0.89617f, 0.89796f, 0.89973f, 0.90147f,
+    0.90320f, 0.90490f, 0.90658f, 0.90824f, 0.90988f, 0.91149f, 0.91309f, 0.91466f, 0.91621f, 0.91774f,
+    0.91924f, 0.92073f, 0.92220f, 0.92364f, 0.92507f, 0.92647f, 0.92785f, 0.92922f, 0.93056f, 0.93189f,
+    0.93319f, 0.93448f, 0.93574f, 0.93699f, 0.93822f, 0.93943f, 0.94062f, 0.94179f, 0.94295f, 0.94408f,
+    0.94520f, 0.94630f, 0.94738f, 0.94845f, 0.94950f, 0.95053f, 0.95154f, 0.95254f, 0.95352f, 0.95449f,
+    0.95543f, 0.95637f, 0.95728f, 0.95818f, 0.95907f, 0.95994f, 0.96080f, 0.96164f, 0.96246f, 0.96327f,
+    0.96407f, 0.96485f, 0.96562f, 0.96638f, 0.96712f, 0.96784f, 0.96856f, 0.96926f, 0.96995f, 0.97062f,
+    0.97128f, 0.97193f, 0.97257f, 0.97320f, 0.97381f, 0.97441f, 0.97500f, 0.97558f, 0.97615f, 0.97670f,
+    0.97725f, 0.97778f, 0.97831f, 0.97882f, 0.97932f, 0.97982f, 0.98030f, 0.98077f, 0.98124f, 0.98169f,
+    0.98214f, 0.98257f, 0.98300f, 0.98341f, 0.98382f, 0.98422f, 0.98461f, 0.98500f, 0.98537f, 0.98574f,
+    0.98610f, 0.98645f, 0.98679f, 0.98713f, 0.98745f, 0.98778f, 0.98809f, 0.98840f, 0.98870f, 0.98899f,
+    0.98928f, 0.98956f, 0.98983f, 0.99010f, 0.99036f, 0.99061f, 0.99086f, 0.99111f, 0.99134f, 0.99158f,
+    0.99180f, 0.99202f, 0.99224f, 0.99245f, 0.99266f, 0.99286f, 0.99305f, 0.99324f, 0.99343f, 0.99361f,
+    0.99379f, 0.99396f, 0.99413f, 0.99430f, 0.99446f, 0.99461f, 0.99477f, 0.99492f, 0.99506f, 0.99520f,
+    0.99534f, 0.99547f, 0.99560f, 0.99573f, 0.99585f, 0.99598f, 0.99609f, 0.99621f, 0.99632f, 0.99643f,
+    0.99653f, 0.99664f, 0.99674f, 0.99683f, 0.99693f, 0.99702f, 0.99711f, 0.99720f, 0.99728f, 0.99736f,
+    0.99744f, 0.99752f, 0.99760f, 0.99767f, 0.99774f, 0.99781f, 0.99788f, 0.99795f, 0.99801f, 0.99807f,
+    0.99813f, 0.99819f, 0.99825f, 0.99831f, 0.99836f, 0.99841f, 0.99846f, 0.99851f, 0.99856f, 0.99861f,
+    0.99865f,
+};
+
+// 2 x (1 - NormalTable[k]): the two-sided tail beyond k/100. Exact in float
+// (1 - t is exact for t in [0.5, 1]), so the table is the score itself.
+constexpr std::array<float, 301> kTailGain = [] {
+  std::array<float, 301> G{};
+  for (size_t k = 0; k < G.size(); ++k) G[k] = static_cast<float>((1.0L - kNormalTable[k]) * 2.0L);
+  return G;
+}();
+
+// Nearest integer, ties to even (the default rounding mode), without a
+// library call in the response loop.
+inline int32_t RoundHalfEven(double V) {
+#if defined(__SSE2__)
+  return _mm_cvtsd_si32(_mm_set_sd(V));
+#else
+  return static_cast<int32_t>(std::nearbyint(V));
+#endif
+}
+
+// A / B rounded to float, for counts A >= 0 and B > 0. In double the quotient
+// rounds to the same float as in extended precision as long as B < 2^28 (the
+// gap between A/B and any float midpoint then exceeds half a double ulp), so
+// the slow extended division is only needed beyond that.
+inline float CountQuotient(int64_t A, int64_t B) {
+  if (B < (int64_t{1} << 27)) return static_cast<float>(static_cast<double>(A) / static_cast<double>(B));
+  return static_cast<float>(static_cast<long double>(A) / static_cast<long double>(B));
+}
+
+// Score sums: Result := Result + Score x Weight, extended, stored as double.
+inline double Accumulate(double Sum, long double Term) {
+  return static_cast<double>(static_cast<long double>(Sum) + Term);
+}
+
+}  // namespace
+
+extern const std::array<float, 301> NormalTable = kNormalTable;
+
+// --- TLClassesListItem -------------------------------------------------------
+
+bool TLClassesListItem::UsePrior() const {
+  return FOwner && static_cast<const TLClassesList*>(FOwner)->UsePriorProbability();
+}
+
+void TLClassesListItem::LearnDiscrete(std::span<const int32_t> NewDiscreteRecord) {
+  if (NewDiscreteRecord.size() != FDiscrete.size())
+    throw Exception("Length(NewDiscreteRecord) <> Length(Discrete)!");
+  const int32_t Missing = FOwner ? FOwner->MissingDiscreteIndex() : -1;
+  const size_t N = FDiscrete.size();
+  // Reject an unusable value code before anything changes.
+  for (size_t i = 0; i < N; ++i) {
+    const int32_t v = NewDiscreteRecord[i];
+    if (v > MaxDiscreteValueCode && v != Missing && FDiscrete[i].Enabled) ExtendValueCount(FDiscrete[i], v);
+  }
+  for (size_t i = 0; i < N; ++i) {
+    TDiscreteRecord& R = FDiscrete[i];
+    const int32_t v = NewDiscreteRecord[i];
+    if (!R.Enabled || v < 0 || v == Missing) continue;
+    if (v > R.ValueCount - 1) ExtendValueCount(R, v);
+    ++R.Count;
+    int32_t* Counts = R.Counts.data();
+    ++Counts[v];
+    if (Counts[R.Mode] < Counts[v]) R.Mode = v;  // strict: on a tie the earlier mode stays
+  }
+}
+
+void TLClassesListItem::LearnFloat(std::span<const double> NewFloatRecord) {
+  if (NewFloatRecord.size() != FFloat.size()) throw Exception("Length(NewFloatRecord) <> Length(Float)!");
+  const double Missing = FOwner ? FOwner->MissingFloat() : 999.0;
+  const size_t N = FFloat.size();
+  for (size_t j = 0; j < N; ++j) {
+    TFloatRecord& R = FFloat[j];
+    const double x = NewFloatRecord[j];
+    if (!R.Enabled || IsNaNOrInf(x) || x == Missing) continue;
+    if (R.Count > 0) {
+      const int32_t n = R.Count;
+      const long double ln = n;
+      R.Count = n + 1;
+      const double M = static_cast<double>((ln * R.Mean + x) * (1.0L / (ln + 1.0L)));
+      const long double dMean = static_cast<long double>(R.Mean) - M;
+      const long double dX = static_cast<long double>(x) - M;
+      const double S = static_cast<double>(ln * (dMean * dMean) + dX * dX);
+      const long double Sd = R.StdDev;
+      R.StdDev = static_cast<double>(std::sqrt((Sd * Sd * (ln - 1.0L) + S) * (1.0L / ln)));
+      R.Mean = M;
+    } else {
+      R.Count = R.Count + 1;
+      R.Mean = x;
+      R.StdDev = 0.0;
+    }
+  }
+}
+
+float TLClassesListItem::DiscreteInformationGain(int32_t Value, const TDiscreteRecord& Rec) const {
+  const int32_t* Counts = Rec.Counts.data();
+  if (UsePrior())
+    return CountQuotient(int64_t{Counts[Value]} + 1, int64_t{Counts[Rec.Mode]} + Rec.ValueCount);
+  return CountQuotient(Counts[Value], Counts[Rec.Mode]);
+}
+
+float TLClassesListItem::FloatInformationGain(float X, const TFloatRecord& Rec) {
+  if (Rec.StdDev == 0.0) return static_cast<double>(X) == Rec.Mean ? 1.0f : 0.0f;
+  const float z = static_cast<float>(std::fabs(static_cast<long double>(X) - Rec.Mean) /
+                                     (2.0L * static_cast<long double>(Rec.StdDev)));
+  if (z < 3.0f) return kTailGain[static_cast<size_t>(RoundHalfEven(static_cast<double>(z) * 100.0))];
+  return 0.0f;
+}
+
+double TLClassesListItem::ClassifyDiscrete(std::span<const int32_t> DiscreteSource, double& WeightSum) {
+  WeightSum = 0.0;
+  double Result = 0.0;
+  if (FDiscrete.size() != DiscreteSource.size()) throw Exception("Length(Discrete) <> Length(DiscreteSource)!");
+  const int32_t Missing = FOwner ? FOwner->MissingDiscreteIndex() : -1;
+  const bool Prior = UsePrior();
+  const size_t N = FDiscrete.size();
+  for (size_t i = 0; i < N; ++i) {
+    const TDiscreteRecord& R = FDiscrete[i];
+    const int32_t v = DiscreteSource[i];
+    if (!R.Enabled || v < 0 || v == Missing) continue;
+    if (v < R.ValueCount) {
+      const int32_t* Counts = R.Counts.data();
+      const float Gain = Prior ? CountQuotient(int64_t{Counts[v]} + 1, int64_t{Counts[R.Mode]} + R.ValueCount)
+                               : CountQuotient(Counts[v], Counts[R.Mode]);
+      Result = Accumulate(Result, static_cast<long double>(Gain) * R.Weight);
+    }
+    WeightSum = Accumulate(WeightSum, R.Weight);  // an unseen value code scores 0 but still counts
+  }
+  return Result;
+}
+
+double TLClassesListItem::ClassifyFloat(std::span<const double> FloatSource, double& WeightSum) {
+  WeightSum = 0.0;
+  double Result = 0.0;
+  if (FFloat.size() != FloatSource.size()) throw Exception("Length(Float) <> Length(FloatSource)!");
+  const double Missing = FOwner ? FOwner->MissingFloat() : 999.0;
+  const size_t N = FFloat.size();
+  for (size_t j = 0; j < N; ++j) {
+    const TFloatRecord& R = FFloat[j];
+    const double x = FloatSource[j];
+    if (!R.Enabled || IsNaNOrInf(x) || x == Missing) continue;
+    WeightSum = Accumulate(WeightSum, R.Weight);
+    Result = Accumulate(Result, static_cast<long double>(FloatInformationGain(static_cast<float>(x), R)) * R.Weight);
+  }
+  return Result;
+}
+
+double TLClassesListItem::Classify(std::span<const int32_t> DiscreteSource, std::span<const double> FloatSource) {
+  if (!FEnabled) return 0.0;
+  double Wd = 0.0;
+  double Wf = 0.0;
+  const double D = ClassifyDiscrete(DiscreteSource, Wd);
+  const double F = ClassifyFloat(FloatSource, Wf);
+  // No usable attribute: every class answers 0, prior or not.
+  if (Wd == 0.0 && Wf == 0.0) return 0.0;
+  const long double W = static_cast<long double>(Wd) + Wf;
+  if (UsePrior()) return static_cast<double>((static_cast<long double>(PriorProbability()) + D + F) / W);
+  return static_cast<double>((static_cast<long double>(D) + F) / W);
+}
+
+// --- TLClassesList -----------------------------------------------------------
+
+TLClassesList::TLClassesList(TClassifier* AOwner)
+    : TClassesList(AOwner), FLinear(dynamic_cast<const TLinearClassifier*>(AOwner)) {}
+
+std::unique_ptr<TClassesListItem> TLClassesList::GetClassItem() { return std::make_unique<TLClassesListItem>(this); }
+
+bool TLClassesList::UsePriorProbability() const { return FLinear && FLinear->UsePriorProbability(); }
+
+double TLClassesList::DiscreteEntropyOf(const TClassesList& List, int32_t AttributeIndex) {
+  if (AttributeIndex > List.DiscreteCount() - 1) throw Exception("AttributeIndex > DiscreteCount-1");
+  if (AttributeIndex < 0) throw Exception("AttributeIndex < 0");
+  const auto a = static_cast<size_t>(AttributeIndex);
+  const int32_t K = List.Count();
+  int32_t V = 0;
+  for (int32_t c = 0; c < K; ++c) {
+    const auto& D = List.GetData(c)->Discrete();
+    if (a < D.size() && D[a].ValueCount > V) V = D[a].ValueCount;
+  }
+  double Sum = 0.0;
+  for (int32_t v = 0; v < V; ++v) {
+    float Best = 0.0f;
+    for (int32_t c = 0; c < K; ++c) {
+      const auto& D = List.GetData(c)->Discrete();
+      if (a >= D.size()) continue;
+      const TDiscreteRecord& R = D[a];
+      // A record that holds no count for v (or no values at all) cannot give
+      // it a share.
+      if (v >= R.ValueCount || static_cast<size_t>(v) >= R.Counts.size() || R.Count <= 0) continue;
+      const float p = CountQuotient(R.Counts[static_cast<size_t>(v)], R.Count);
+      if (p > Best) Best = p;
+    }
+    Sum = Accumulate(Sum, Best);
+  }
+  if (V >= 1) return static_cast<double>(static_cast<long double>(Sum) / K);
+  return 0.0;
+}
+
+double TLClassesList::FloatEntropyOf(const TClassesList& List, int32_t AttributeIndex) {
+  if (AttributeIndex > List.FloatCount() - 1) throw Exception("AttributeIndex > FloatCount-1");
+  if (AttributeIndex < 0) throw Exception("AttributeIndex < 0");
+  const auto a = static_cast<size_t>(AttributeIndex);
+  const int32_t K = List.Count();
+  std::vector<TFloatRecord> A;
+  A.reserve(static_cast<size_t>(K));
+  for (int32_t c = 0; c < K; ++c) {
+    const auto& F = List.GetData(c)->Float();
+    A.push_back(a < F.size() ? F[a] : TFloatRecord{});
+  }
+  QuickSort(A, 0, K - 1);
+
+  // Both overlaps of position i are scored against the class at i. An end
+  // class whose only neighbour has the same mean gets 2, so it scores 0.
+  auto Overlap = [](const TFloatRecord& Lower, const TFloatRecord& Upper, const TFloatRecord& Own, bool AtEnd) {
+    if (Lower.StdDev > 0.0 && Upper.StdDev > 0.0) {
+      const float X = GaussIntersection(static_cast<float>(Lower.Mean), static_cast<float>(Lower.StdDev),
+                                        static_cast<float>(Upper.Mean), static_cast<float>(Upper.StdDev));
+      return TLClassesListItem::FloatInformationGain(X, Own);
+    }
+    if (Lower.Mean == Upper.Mean) return AtEnd ? 2.0f : 1.0f;
+    return 0.0f;
+  };
+
+  double Sum = 0.0;
+  for (int32_t i = 0; i < K; ++i) {
+    const auto p = static_cast<size_t>(i);
+    const float L = i == 0 ? 0.0f : Overlap(A[p - 1], A[p], A[p], i == K - 1);
+    const float R = i == K - 1 ? 0.0f : Overlap(A[p], A[p + 1], A[p], i == 0);
+    Sum = static_cast<double>(static_cast<long double>(Sum) + 1.0L -
+                              (static_cast<long double>(L) + R) * 0.5L);
+  }
+  if (K >= 1) return static_cast<double>(static_cast<long double>(Sum) / K);
+  return 0.0;
+}
+
+float TLClassesList::GaussIntersection(float Mean1, float StdDev1, float Mean2, float StdDev2) {
+  const long double m1 = Mean1, s1 = StdDev1, m2 = Mean2, s2 = StdDev2;
+  const float Mid = static_cast<float>((m1 + m2) * 0.5L);
+  // Equal deviations: the densities meet exactly once, at the midpoint (and
+  // the general formula would divide by zero).
+  if (StdDev1 == StdDev2) return Mid;
+  const long double v1 = s1 * s1;
+  const long double v2 = s2 * s2;
+  const float Root = static_cast<float>(
+      s1 * s2 * std::sqrt((m1 - m2) * (m1 - m2) + 2.0L * (v1 - v2) * (std::log(s1) - std::log(s2))));
+  const float Q = static_cast<float>(1.0L / (v1 - v2));
+  const float X1 = static_cast<float>((v1 * m2 - v2 * m1 + Root) * Q);
+  const float X2 = static_cast<float>((v1 * m2 - v2 * m1 - Root) * Q);
+  if (Mean1 <= X1 && X1 <= Mean2) return X1;
+  if (Mean1 <= X2 && X2 <= Mean2) return X2;
+  return Mid;
+}
+
+void TLClassesList::QuickSort(std::span<TFloatRecord> A, int32_t iLo, int32_t iHi) {
+  if (iHi < iLo) return;
+  if (iLo < 0) throw EListError("List index out of bounds (" + std::to_string(iLo) + ")");
+  if (static_cast<size_t>(iHi) >= A.size()) throw EListError("List index out of bounds (" + std::to_string(iHi) + ")");
+  int32_t Lo = iLo;
+  int32_t Hi = iHi;
+  const double Pivot = A[static_cast<size_t>((Lo + Hi) / 2)].Mean;
+  do {
+    while (A[static_cast<size_t>(Lo)].Mean < Pivot) ++Lo;
+    while (A[static_cast<size_t>(Hi)].Mean > Pivot) --Hi;
+    if (Lo <= Hi) {
+      std::swap(A[static_cast<size_t>(Lo)], A[static_cast<size_t>(Hi)]);
+      ++Lo;
+      --Hi;
+    }
+  } while (Lo <= Hi);
+  if (Hi > iLo) QuickSort(A, iLo, Hi);
+  if (Lo < iHi) QuickSort(A, Lo, iHi);
+}
+
+// --- TLinearClassifier -------------------------------------------------------
+
+TLinearClassifier::TLinearClassifier(TComponent* AOwner) : TStatisticClassifier(AOwner) {
+  FClasses = std::make_unique<TLClassesList>(this);
+  FClasses->SetDiscreteCount(FDiscreteAttributeCount);
+  FClasses->SetFloatCount(FFloatAttributeCount);
+  FUsePriorProbability = false;
+}
+
+void TLinearClassifier::DefineProperties(TPropertyList& List) const {
+  TStatisticClassifier::DefineProperties(List);
+  List.push_back(MakeProperty<TPropertyKind::pkBoolean, TLinearClassifier>(
+      "UsePriorProbability", &TLinearClassifier::UsePriorProbability, &TLinearClassifier::SetUsePriorProbability));
+  List.push_back(ClassesStringsProperty());
+}

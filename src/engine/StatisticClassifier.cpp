@@ -1,0 +1,204 @@
+// TStatisticClassifier: class lookup and creation while learning, the
+// decision rule over the items' responses, per-attribute enable state kept
+// in every class item, and the whole-model measures.
+#include "StatisticClassifier.h"
+
+#include "Exceptions.h"
+#include "LinearClassifier.h"
+
+TStatisticClassifier::TStatisticClassifier(TComponent* AOwner) : TClassifier(AOwner) {
+  FRejectProbability = 0.01;
+}
+
+TStatisticClassifier::~TStatisticClassifier() { FClasses.reset(); }
+
+void TStatisticClassifier::DefineProperties(TPropertyList& List) const {
+  TClassifier::DefineProperties(List);
+  List.push_back(MakeProperty<TPropertyKind::pkFloat, TStatisticClassifier>(
+      "RejectProbability", &TStatisticClassifier::RejectProbability, &TStatisticClassifier::SetRejectProbability,
+      [](const TStatisticClassifier& C) { return C.FRejectProbability != 0.0; }));
+}
+
+TPropertyInfo TStatisticClassifier::ClassesStringsProperty() {
+  return MakeProperty<TPropertyKind::pkStrings, TStatisticClassifier>(
+      "Classes.Strings", &TStatisticClassifier::ClassNames, &TStatisticClassifier::SetClassNames,
+      [](const TStatisticClassifier& C) { return C.FClasses->Count() > 0; });
+}
+
+std::vector<std::string> TStatisticClassifier::ClassNames() const { return FClasses->ToVector(); }
+
+void TStatisticClassifier::SetClassNames(const std::vector<std::string>& Names) {
+  FClasses->Clear();
+  for (const std::string& Name : Names) FClasses->Add(Name);
+}
+
+void TStatisticClassifier::SetDiscreteAttributeCount(int32_t Value) {
+  if (Value == FDiscreteAttributeCount) return;
+  TClassifier::SetDiscreteAttributeCount(Value);
+  for (int32_t i = 0; i < FClasses->Count(); ++i) FClasses->GetData(i)->InitializeDiscrete(FDiscreteAttributeCount);
+  FClasses->SetDiscreteCount(FDiscreteAttributeCount);
+}
+
+void TStatisticClassifier::SetFloatAttributeCount(int32_t Value) {
+  if (Value == FFloatAttributeCount) return;
+  TClassifier::SetFloatAttributeCount(Value);
+  for (int32_t i = 0; i < FClasses->Count(); ++i) FClasses->GetData(i)->InitializeFLoat(FFloatAttributeCount);
+  FClasses->SetFloatCount(FFloatAttributeCount);
+}
+
+void TStatisticClassifier::DiscreteAttributeStateSet(int32_t Index, bool Value) {
+  if (Index > FClasses->DiscreteCount() - 1) throw Exception("Index > DiscreteCount-1!");
+  if (Index < 0) throw Exception("Index < 0!");
+  for (int32_t i = 0; i < FClasses->Count(); ++i) FClasses->GetData(i)->Discrete()[static_cast<size_t>(Index)].Enabled = Value;
+}
+
+void TStatisticClassifier::FloatAttributeStateSet(int32_t Index, bool Value) {
+  if (Index > FClasses->FloatCount() - 1) throw Exception("Index > FloatCount-1!");
+  if (Index < 0) throw Exception("Index < 0!");
+  for (int32_t i = 0; i < FClasses->Count(); ++i) FClasses->GetData(i)->Float()[static_cast<size_t>(Index)].Enabled = Value;
+}
+
+bool TStatisticClassifier::DiscreteAttributeStateGet(int32_t Index) const {
+  if (Index > FDiscreteAttributeCount - 1) throw Exception("Index > DiscreteAttributeCount-1");
+  if (Index < 0) throw Exception("Index < 0");
+  return FClasses->GetData(0)->Discrete()[static_cast<size_t>(Index)].Enabled;
+}
+
+bool TStatisticClassifier::FloatAttributeStateGet(int32_t Index) const {
+  if (Index > FFloatAttributeCount - 1) throw Exception("Index > FloatAttributeCount-1");
+  if (Index < 0) throw Exception("Index < 0");
+  return FClasses->GetData(0)->Float()[static_cast<size_t>(Index)].Enabled;
+}
+
+void TStatisticClassifier::Learn(const std::string& ClassName, std::span<const int32_t> DiscreteRecord,
+                                 std::span<const double> FloatRecord) {
+  int32_t i = FClasses->IndexOf(ClassName);
+  if (i < 0) i = FClasses->Add(ClassName);
+  FClasses->GetData(i)->Learn(DiscreteRecord, FloatRecord);
+}
+
+void TStatisticClassifier::LearnIndex(int32_t ClassIndex, std::span<const int32_t> DiscreteRecord,
+                                      std::span<const double> FloatRecord) {
+  const int32_t N = FClasses->Count();
+  int32_t Position;
+  if (FIndexesZeroBased) {
+    for (int32_t k = N; k <= ClassIndex; ++k) FClasses->Add(std::to_string(k));
+    Position = ClassIndex;
+  } else {
+    for (int32_t k = N; k <= ClassIndex - 1; ++k) FClasses->Add(std::to_string(k + 1));
+    Position = ClassIndex - 1;  // ClassIndex 0 (or less) gives a negative position: index error
+  }
+  FClasses->GetData(Position)->Learn(DiscreteRecord, FloatRecord);
+}
+
+int32_t TStatisticClassifier::Classify(std::span<const int32_t> DiscreteRecord,
+                                       std::span<const double> FloatRecord) {
+  // Responses are compared after rounding to 32 bits, so near-equal classes
+  // tie and the first one wins.
+  float Best = 0.0f;
+  int32_t BestIndex = 0;
+  const int32_t N = FClasses->Count();
+  for (int32_t i = 0; i < N; ++i) {
+    const float R = static_cast<float>(FClasses->GetData(i)->Classify(DiscreteRecord, FloatRecord));
+    if (R > Best) {
+      Best = R;
+      BestIndex = i;
+    }
+  }
+  if (static_cast<double>(Best) < FRejectProbability) return -1;
+  return BestIndex;
+}
+
+int32_t TStatisticClassifier::ClassifyResponse(std::span<const int32_t> DiscreteRecord,
+                                               std::span<const double> FloatRecord, std::span<double> Response) {
+  const int32_t N = FClasses->Count();
+  if (static_cast<int64_t>(Response.size()) != N) throw Exception("Length(Response) <> Classes.Count");
+  double Best = 0.0;
+  int32_t BestIndex = -1;
+  for (int32_t i = 0; i < N; ++i) {
+    Response[static_cast<size_t>(i)] = FClasses->GetData(i)->Classify(DiscreteRecord, FloatRecord);
+    if (Response[static_cast<size_t>(i)] > Best) {
+      Best = Response[static_cast<size_t>(i)];
+      BestIndex = i;
+    }
+  }
+  if (Best < FRejectProbability) return -1;
+  return BestIndex;
+}
+
+std::string TStatisticClassifier::ClassName(int32_t Index) const {
+  if (Index >= 0 && Index <= FClasses->Count() - 1) return FClasses->Strings(Index);
+  return "Reject";
+}
+
+int32_t TStatisticClassifier::ClassIndex(std::string_view Name) const { return FClasses->IndexOf(Name); }
+
+double TStatisticClassifier::MaxPriorProbability(int32_t& Index) const {
+  Index = -1;
+  int32_t Max = 0;
+  for (int32_t i = 0; i < FClasses->Count(); ++i) {
+    const int32_t Cases = FClasses->GetData(i)->LearnedCases();
+    if (Cases > Max) {
+      Max = Cases;
+      Index = i;
+    }
+  }
+  // Nothing learned: 0 of 0 cases is reported as 0 percent.
+  if (FClasses->LearnedCases() == 0) return 0.0;
+  return static_cast<double>(static_cast<long double>(Max) * 100.0L /
+                             static_cast<long double>(FClasses->LearnedCases()));
+}
+
+void TStatisticClassifier::Reset() { FClasses->Reset(); }
+
+void TStatisticClassifier::SoftReset() { FClasses->SoftReset(); }
+
+void TStatisticClassifier::Clear() { FClasses->Clear(); }
+
+double TStatisticClassifier::Entropy() const {
+  const int32_t Attributes = FClasses->DiscreteCount() + FClasses->FloatCount();
+  if (Attributes == 0) return 0.0;  // no attribute separates anything
+  long double Sum = 0.0L;
+  for (int32_t i = 0; i < FClasses->DiscreteCount(); ++i) Sum += TLClassesList::DiscreteEntropyOf(*FClasses, i);
+  for (int32_t j = 0; j < FClasses->FloatCount(); ++j) Sum += TLClassesList::FloatEntropyOf(*FClasses, j);
+  return static_cast<double>(Sum / static_cast<long double>(Attributes) * 100.0L);
+}
+
+double TStatisticClassifier::MaxDiscreteEntropy(int32_t& Index) const {
+  Index = -1;
+  double Best = 0.0;
+  for (int32_t i = 0; i < FClasses->DiscreteCount(); ++i) {
+    const double E = TLClassesList::DiscreteEntropyOf(*FClasses, i);
+    if (E > Best) {
+      Best = E;
+      Index = i;
+    }
+  }
+  return static_cast<double>(static_cast<long double>(Best) * 100.0L);
+}
+
+double TStatisticClassifier::MaxFloatEntropy(int32_t& Index) const {
+  Index = -1;
+  double Best = 0.0;
+  for (int32_t j = 0; j < FClasses->FloatCount(); ++j) {
+    const double E = TLClassesList::FloatEntropyOf(*FClasses, j);
+    if (E > Best) {
+      Best = E;
+      Index = j;
+    }
+  }
+  return static_cast<double>(static_cast<long double>(Best) * 100.0L);
+}
+
+double TStatisticClassifier::MaxEntropy(int32_t& Index) const {
+  int32_t FloatIndex = -1;
+  int32_t DiscreteIndex = -1;
+  const double F = MaxFloatEntropy(FloatIndex);
+  const double D = MaxDiscreteEntropy(DiscreteIndex);
+  if (F >= D) {
+    Index = FloatIndex + FDiscreteAttributeCount;
+    return F;
+  }
+  Index = DiscreteIndex;
+  return D;
+}
