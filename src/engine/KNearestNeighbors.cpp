@@ -37,6 +37,23 @@ inline double FinishDistance(double FloatPart, int32_t DiscretePart, int32_t Com
   return static_cast<double>(std::sqrt(static_cast<long double>(T) / static_cast<long double>(Compared)));
 }
 
+// Slightly above 1: a product scaled by it is at least the exact product of
+// its (rounded) factors, whatever the two roundings did.
+constexpr long double kRoundUp = 1.0L + 0x1p-60L;
+
+// As FinishDistance, but +infinity when the distance cannot come below
+// Cutoff's root (Cutoff >= the square of the farthest neighbour's distance
+// of a full list): T / n >= Cutoff, then the root and both roundings are
+// monotone, so the distance would only tie or pass that neighbour and be
+// dropped. This spares the division and the root for most candidates.
+inline double FinishOrDrop(double FloatPart, int32_t DiscretePart, int32_t Compared, long double Cutoff) {
+  const double T = static_cast<double>(static_cast<long double>(FloatPart) + DiscretePart);
+  if (!(T > 0.0)) return 0.0;
+  if (static_cast<long double>(T) >= Cutoff * static_cast<long double>(Compared) * kRoundUp)
+    return std::numeric_limits<double>::infinity();
+  return static_cast<double>(std::sqrt(static_cast<long double>(T) / static_cast<long double>(Compared)));
+}
+
 // Restores LeaveOneOut when the leave-one-out test ends, however it ends.
 class TRestoreInt {
 public:
@@ -319,7 +336,7 @@ void TKNearestNeighbors::PrepareQuery(std::span<const int32_t> DiscreteRecord, s
 // otherwise each takes the checked path.
 template <size_t W>
 void TKNearestNeighbors::QueryDistances(const int32_t* const* D, const double* const* F, bool Complete,
-                                        double* Out) const {
+                                        long double Cutoff, double* Out) const {
   double S[W];
   int32_t Compared[W];
   int32_t Differences[W];
@@ -341,7 +358,7 @@ void TKNearestNeighbors::QueryDistances(const int32_t* const* D, const double* c
   }
   for (size_t k = 0; k < W; ++k) {
     AddDiscreteTerms(D[k], Compared[k], Differences[k]);
-    Out[k] = FinishDistance(S[k], Differences[k], Compared[k]);
+    Out[k] = FinishOrDrop(S[k], Differences[k], Compared[k], Cutoff);
   }
 }
 
@@ -387,7 +404,7 @@ double TKNearestNeighbors::AddCheckedFloatTerms(const double* F, int32_t& Compar
   return S;
 }
 
-void TKNearestNeighbors::AddDiscreteTerms(const int32_t* D, int32_t& Compared, int32_t& Differences) const {
+inline void TKNearestNeighbors::AddDiscreteTerms(const int32_t* D, int32_t& Compared, int32_t& Differences) const {
   const int32_t MissingCode = FMissingDiscreteIndex;
   const int32_t* Used = FQueryDiscreteUsed.data();
   const int32_t* Value = FQueryDiscreteValue.data();
@@ -411,7 +428,7 @@ double TKNearestNeighbors::QueryDistance(std::span<const int32_t> D1, std::span<
   const int32_t* D = D1.data();
   const double* F = F1.data();
   double Result;
-  QueryDistances<1>(&D, &F, false, &Result);
+  QueryDistances<1>(&D, &F, false, std::numeric_limits<long double>::infinity(), &Result);
   return Result;
 }
 
@@ -472,7 +489,7 @@ void TKNearestNeighbors::ClassifyInternal(std::span<const int32_t> DiscreteRecor
 }
 
 void TKNearestNeighbors::SearchExamples() {
-  constexpr size_t W = 16;
+  constexpr size_t W = 8;
   int32_t Index[W];
   bool Complete[W];
   const int32_t* D[W];
@@ -501,10 +518,17 @@ void TKNearestNeighbors::SearchExamples() {
       F[m] = E.FloatValues.data();
       ++m;
     }
+    // The list only gets nearer while this block is offered, so a cutoff
+    // taken from it now stays safe for the whole block.
+    long double Cutoff = std::numeric_limits<long double>::infinity();
+    if (FNeighbors.size() >= static_cast<size_t>(FKNeighbors)) {
+      const long double Far = FNeighbors.back().Distance;
+      Cutoff = Far * Far * kRoundUp;
+    }
     if (m == W && std::all_of(Complete, Complete + W, [](bool C) { return C; })) {
-      QueryDistances<W>(D, F, true, Distances);
+      QueryDistances<W>(D, F, true, Cutoff, Distances);
     } else {
-      for (size_t k = 0; k < m; ++k) QueryDistances<1>(&D[k], &F[k], Complete[k], &Distances[k]);
+      for (size_t k = 0; k < m; ++k) QueryDistances<1>(&D[k], &F[k], Complete[k], Cutoff, &Distances[k]);
     }
     for (size_t k = 0; k < m; ++k)
       InsertNeighbors({Distances[k], FExamples[static_cast<size_t>(Index[k])].ClassIndex, Index[k]});

@@ -202,7 +202,8 @@ private:
   void PrepareQuery(std::span<const int32_t> DiscreteRecord, std::span<const double> FloatRecord);
   double QueryDistance(std::span<const int32_t> D1, std::span<const double> F1) const;
   template <size_t W>
-  void QueryDistances(const int32_t* const* D, const double* const* F, bool Complete, double* Out) const;
+  void QueryDistances(const int32_t* const* D, const double* const* F, bool Complete, long double Cutoff,
+                      double* Out) const;
   template <size_t W, bool Norm2>
   void AddFloatTerms(const double* const* F, double* S) const;
   template <bool Norm2>

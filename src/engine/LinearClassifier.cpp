@@ -85,6 +85,59 @@ inline double Accumulate(double Sum, long double Term) {
   return static_cast<double>(static_cast<long double>(Sum) + Term);
 }
 
+// The response loops. While every weight so far is 1.0 (the only weight the
+// engine itself sets) and there are at most MaxPlainAttributes attributes,
+// WeightSum is a small integer and Result a sum of at most that many scores
+// in [2^-32, 1] (or 0), each exact in float. Adding such a score to such a
+// sum is exact within 64 bits, so the extended sum rounded to double equals
+// the plain double sum: the double loop gives the identical result without
+// a round trip through memory on the dependency chain. At the first other
+// weight, or a score above 1 (only an inconsistent model gives one), the
+// rest is summed in the extended loop.
+constexpr size_t MaxPlainAttributes = 256;
+
+enum class Part { Skip, WeightOnly, Scored };
+
+// Eval(i, Score, Weight) says whether attribute i takes part and fills its
+// score and weight.
+template <class EvalFn>
+double SumScores(size_t N, double& WeightSum, EvalFn Eval) {
+  double Result = 0.0;
+  double Weights = 0.0;
+  size_t i = 0;
+  float Score = 0.0f;
+  double Weight = 0.0;
+  Part P = Part::Skip;
+  if (N <= MaxPlainAttributes) {
+    for (; i < N; ++i) {
+      P = Eval(i, Score, Weight);
+      if (P == Part::Skip) continue;
+      if (Weight != 1.0 || (P == Part::Scored && !(Score <= 1.0f))) break;
+      if (P == Part::Scored) Result += static_cast<double>(Score);
+      Weights += 1.0;
+    }
+  }
+  // Extended loop; attribute i (if any) has already been evaluated.
+  for (bool Pending = i < N && N <= MaxPlainAttributes; i < N; ++i) {
+    if (!Pending) P = Eval(i, Score, Weight);
+    Pending = false;
+    if (P == Part::Skip) continue;
+    if (P == Part::Scored) Result = Accumulate(Result, static_cast<long double>(Score) * Weight);
+    Weights = Accumulate(Weights, Weight);
+  }
+  WeightSum = Weights;
+  return Result;
+}
+
+// z := |X - Mean| / (2 StdDev) in 32 bits, then the table; see the header.
+inline float FloatGain(float X, const TFloatRecord& Rec) {
+  if (Rec.StdDev == 0.0) return static_cast<double>(X) == Rec.Mean ? 1.0f : 0.0f;
+  const float z = static_cast<float>(std::fabs(static_cast<long double>(X) - Rec.Mean) /
+                                     (2.0L * static_cast<long double>(Rec.StdDev)));
+  if (z < 3.0f) return kTailGain[static_cast<size_t>(RoundHalfEven(static_cast<double>(z) * 100.0))];
+  return 0.0f;
+}
+
 }  // namespace
 
 extern const std::array<float, 301> NormalTable = kNormalTable;
@@ -151,50 +204,42 @@ float TLClassesListItem::DiscreteInformationGain(int32_t Value, const TDiscreteR
   return CountQuotient(Counts[Value], Counts[Rec.Mode]);
 }
 
-float TLClassesListItem::FloatInformationGain(float X, const TFloatRecord& Rec) {
-  if (Rec.StdDev == 0.0) return static_cast<double>(X) == Rec.Mean ? 1.0f : 0.0f;
-  const float z = static_cast<float>(std::fabs(static_cast<long double>(X) - Rec.Mean) /
-                                     (2.0L * static_cast<long double>(Rec.StdDev)));
-  if (z < 3.0f) return kTailGain[static_cast<size_t>(RoundHalfEven(static_cast<double>(z) * 100.0))];
-  return 0.0f;
-}
+float TLClassesListItem::FloatInformationGain(float X, const TFloatRecord& Rec) { return FloatGain(X, Rec); }
 
 double TLClassesListItem::ClassifyDiscrete(std::span<const int32_t> DiscreteSource, double& WeightSum) {
   WeightSum = 0.0;
-  double Result = 0.0;
   if (FDiscrete.size() != DiscreteSource.size()) throw Exception("Length(Discrete) <> Length(DiscreteSource)!");
   const int32_t Missing = FOwner ? FOwner->MissingDiscreteIndex() : -1;
   const bool Prior = UsePrior();
-  const size_t N = FDiscrete.size();
-  for (size_t i = 0; i < N; ++i) {
-    const TDiscreteRecord& R = FDiscrete[i];
-    const int32_t v = DiscreteSource[i];
-    if (!R.Enabled || v < 0 || v == Missing) continue;
-    if (v < R.ValueCount) {
-      const int32_t* Counts = R.Counts.data();
-      const float Gain = Prior ? CountQuotient(int64_t{Counts[v]} + 1, int64_t{Counts[R.Mode]} + R.ValueCount)
-                               : CountQuotient(Counts[v], Counts[R.Mode]);
-      Result = Accumulate(Result, static_cast<long double>(Gain) * R.Weight);
-    }
-    WeightSum = Accumulate(WeightSum, R.Weight);  // an unseen value code scores 0 but still counts
-  }
-  return Result;
+  const TDiscreteRecord* Records = FDiscrete.data();
+  const int32_t* Values = DiscreteSource.data();
+  return SumScores(FDiscrete.size(), WeightSum, [&](size_t i, float& Score, double& Weight) {
+    const TDiscreteRecord& R = Records[i];
+    const int32_t v = Values[i];
+    if (!R.Enabled || v < 0 || v == Missing) return Part::Skip;
+    Weight = R.Weight;
+    if (v >= R.ValueCount) return Part::WeightOnly;  // a value code never reached scores 0 but counts
+    const int32_t* Counts = R.Counts.data();
+    Score = Prior ? CountQuotient(int64_t{Counts[v]} + 1, int64_t{Counts[R.Mode]} + R.ValueCount)
+                  : CountQuotient(Counts[v], Counts[R.Mode]);
+    return Part::Scored;
+  });
 }
 
 double TLClassesListItem::ClassifyFloat(std::span<const double> FloatSource, double& WeightSum) {
   WeightSum = 0.0;
-  double Result = 0.0;
   if (FFloat.size() != FloatSource.size()) throw Exception("Length(Float) <> Length(FloatSource)!");
   const double Missing = FOwner ? FOwner->MissingFloat() : 999.0;
-  const size_t N = FFloat.size();
-  for (size_t j = 0; j < N; ++j) {
-    const TFloatRecord& R = FFloat[j];
-    const double x = FloatSource[j];
-    if (!R.Enabled || IsNaNOrInf(x) || x == Missing) continue;
-    WeightSum = Accumulate(WeightSum, R.Weight);
-    Result = Accumulate(Result, static_cast<long double>(FloatInformationGain(static_cast<float>(x), R)) * R.Weight);
-  }
-  return Result;
+  const TFloatRecord* Records = FFloat.data();
+  const double* Values = FloatSource.data();
+  return SumScores(FFloat.size(), WeightSum, [&](size_t j, float& Score, double& Weight) {
+    const TFloatRecord& R = Records[j];
+    const double x = Values[j];
+    if (!R.Enabled || IsNaNOrInf(x) || x == Missing) return Part::Skip;
+    Weight = R.Weight;
+    Score = FloatGain(static_cast<float>(x), R);
+    return Part::Scored;
+  });
 }
 
 double TLClassesListItem::Classify(std::span<const int32_t> DiscreteSource, std::span<const double> FloatSource) {

@@ -325,3 +325,47 @@ TEST(TLClassesList, QuickSort) {
   EXPECT_EQ(Part[1].Mean, 1.0);
   EXPECT_THROW(TLClassesList::QuickSort(Part, 0, 3), EListError);
 }
+
+TEST(TLClassesListItem, WeightedResponsesFollowTheFormula) {
+  auto M = MakeClassifier(3, 2);
+  for (int i = 0; i < 4; ++i) M->Learn("a", IntVec{i % 2, 2, i}, FloatVec{1.0 + i, 3.0 * i});
+  TLClassesListItem& I = Item(*M, 0);
+  const IntVec D{1, 2, 3};
+  const FloatVec F{2.5, 4.0};
+  // Reference: each score times its weight, summed in extended precision.
+  auto Expected = [&](double& Wd, double& Wf) {
+    long double Sd = 0, Sf = 0, Ld = 0, Lf = 0;
+    for (size_t k = 0; k < D.size(); ++k) {
+      const TDiscreteRecord& R = I.Discrete()[k];
+      Sd = static_cast<double>(Sd + static_cast<long double>(I.DiscreteInformationGain(D[k], R)) * R.Weight);
+      Ld = static_cast<double>(Ld + R.Weight);
+    }
+    for (size_t k = 0; k < F.size(); ++k) {
+      const TFloatRecord& R = I.Float()[k];
+      Sf = static_cast<double>(Sf + static_cast<long double>(TLClassesListItem::FloatInformationGain(
+                                        static_cast<float>(F[k]), R)) * R.Weight);
+      Lf = static_cast<double>(Lf + R.Weight);
+    }
+    Wd = static_cast<double>(Ld);
+    Wf = static_cast<double>(Lf);
+    return static_cast<double>((Sd + Sf) / (Ld + Lf));
+  };
+  // All weights 1, then a non-unit weight in the middle and at the start.
+  for (int Round = 0; Round < 3; ++Round) {
+    if (Round == 1) {
+      I.Discrete()[1].Weight = 0.3;
+      I.Float()[1].Weight = 2.5;
+    }
+    if (Round == 2) {
+      I.Discrete()[0].Weight = 1e-3;
+      I.Float()[0].Weight = 7.0 / 3.0;
+    }
+    double Wd = 0, Wf = 0, ExpWd = 0, ExpWf = 0;
+    const double Want = Expected(ExpWd, ExpWf);
+    I.ClassifyDiscrete(D, Wd);
+    I.ClassifyFloat(F, Wf);
+    EXPECT_EQ(Wd, ExpWd) << Round;
+    EXPECT_EQ(Wf, ExpWf) << Round;
+    EXPECT_EQ(I.Classify(D, F), Want) << Round;
+  }
+}
