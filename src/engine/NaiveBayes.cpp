@@ -58,29 +58,10 @@ void TBClassesListItem::LearnDiscrete(std::span<const int32_t> NewDiscreteRecord
 void TBClassesListItem::LearnFloat(std::span<const double>) {}
 
 double TBClassesListItem::ClassifyDiscrete(std::span<const int32_t> DiscreteSource, double&) {
-  const TBClassesList& L = List();
-  const int32_t m = L.M();
-  const double P = PriorProbability();
-  const double Q = static_cast<double>(1.0L / static_cast<long double>(P));
-  double Result = 1.0;
-  if (FDiscrete.size() != DiscreteSource.size()) throw Exception("Length(Discrete) <> Length(DiscreteSource)!");
-  const int32_t Missing = L.MissingDiscreteIndex();
-  const std::vector<TDiscreteRecord>& Totals = L.TotalsFor(*this);
-  const long double mP = static_cast<long double>(m) * static_cast<long double>(P);
-  for (size_t i = 0; i < FDiscrete.size(); ++i) {
-    const TDiscreteRecord& R = FDiscrete[i];
-    const int32_t v = DiscreteSource[i];
-    if (!R.Enabled || v < 0 || v == Missing || v >= R.ValueCount) continue;
-    const size_t Slot = static_cast<size_t>(v);
-    if (Slot >= Totals[i].Counts.size()) L.RebuildTotals();
-    const int32_t n = Slot < R.Counts.size() ? R.Counts[Slot] : 0;
-    const int32_t Nv = Totals[i].Counts[Slot];
-    // InformationGain(i, v, m, P), inlined: the checks it makes are those above.
-    const double Gain = static_cast<double>((mP + static_cast<long double>(n)) /
-                                            (static_cast<long double>(m) + static_cast<long double>(Nv)));
-    Result = static_cast<double>(static_cast<long double>(Gain) * Result * Q);
-  }
-  return static_cast<double>(static_cast<long double>(P) * Result);
+  const TBClassesListItem* Self = this;
+  double Result;
+  List().DiscreteResponses(&Self, 1, DiscreteSource, &Result);
+  return Result;
 }
 
 double TBClassesListItem::ClassifyFloat(std::span<const double>, double&) { return 0.0; }
@@ -185,6 +166,76 @@ void TBClassesList::RebuildTotals() const {
   FTotalsStale = false;
 }
 
+// The naive Bayes response of up to kResponseBlock classes to one record:
+// for each class, Result := InformationGain(i, v, m, P) x Result x Q over
+// the usable attributes, then P x Result. The classes go side by side:
+// each one's product is a chain of extended multiplications rounded to
+// double (through memory on x87), and several chains in flight keep the
+// unit busy, where one class after the other would wait on each link.
+void TBClassesList::DiscreteResponses(const TBClassesListItem* const* Items, size_t Count,
+                                      std::span<const int32_t> DiscreteSource, double* Out) const {
+  const int32_t m = M();
+  const long double Lm = m;
+  double P[kResponseBlock];
+  double Q[kResponseBlock];
+  long double mP[kResponseBlock];
+  double Result[kResponseBlock];
+  for (size_t k = 0; k < Count; ++k) {
+    if (Items[k]->Discrete().size() != DiscreteSource.size())
+      throw Exception("Length(Discrete) <> Length(DiscreteSource)!");
+    TotalsFor(*Items[k]);
+    P[k] = Items[k]->PriorProbability();
+    Q[k] = static_cast<double>(1.0L / static_cast<long double>(P[k]));
+    mP[k] = Lm * static_cast<long double>(P[k]);
+    Result[k] = 1.0;
+  }
+  const int32_t Missing = MissingDiscreteIndex();
+  const std::vector<TDiscreteRecord>& Totals = FTotals;
+  for (size_t i = 0; i < DiscreteSource.size(); ++i) {
+    const int32_t v = DiscreteSource[i];
+    if (v < 0 || v == Missing) continue;
+    const size_t Slot = static_cast<size_t>(v);
+    // The list-wide count is the same for every class.
+    long double Denominator = Slot < Totals[i].Counts.size() ? Lm + Totals[i].Counts[Slot] : -1.0L;
+    for (size_t k = 0; k < Count; ++k) {
+      const TDiscreteRecord& R = Items[k]->Discrete()[i];
+      if (!R.Enabled || v >= R.ValueCount) continue;
+      if (Denominator < 0.0L) {
+        RebuildTotals();  // Totals did not cover a value this class has
+        Denominator = Lm + Totals[i].Counts[Slot];
+      }
+      const int32_t n = Slot < R.Counts.size() ? R.Counts[Slot] : 0;
+      const double Gain = static_cast<double>((mP[k] + static_cast<long double>(n)) / Denominator);
+      Result[k] = static_cast<double>(static_cast<long double>(Gain) * Result[k] * Q[k]);
+    }
+  }
+  for (size_t k = 0; k < Count; ++k) Out[k] = static_cast<double>(static_cast<long double>(P[k]) * Result[k]);
+}
+
+void TBClassesList::ClassifyAll(std::span<const int32_t> DiscreteSource, std::span<double> Response) const {
+  if (Response.size() != static_cast<size_t>(Count())) throw Exception("Length(Response) <> Classes.Count");
+  const TBClassesListItem* Block[kResponseBlock];
+  size_t Position[kResponseBlock];
+  double Values[kResponseBlock];
+  size_t n = 0;
+  auto Flush = [&] {
+    DiscreteResponses(Block, n, DiscreteSource, Values);
+    for (size_t k = 0; k < n; ++k) Response[Position[k]] = Values[k];
+    n = 0;
+  };
+  for (int32_t c = 0; c < Count(); ++c) {
+    const auto* Item = static_cast<const TBClassesListItem*>(GetData(c));
+    if (!Item->Enabled()) {
+      Response[static_cast<size_t>(c)] = 0.0;
+      continue;
+    }
+    Block[n] = Item;
+    Position[n] = static_cast<size_t>(c);
+    if (++n == kResponseBlock) Flush();
+  }
+  if (n > 0) Flush();
+}
+
 // --- TNaiveBayes ------------------------------------------------------------------------
 
 TNaiveBayes::TNaiveBayes(TComponent* AOwner) : TStatisticClassifier(AOwner) {
@@ -212,4 +263,37 @@ void TNaiveBayes::LoadFromStream(TStream& Stream) {
   Classes()->InvalidateTotals();
   TStatisticClassifier::LoadFromStream(Stream);
   Classes()->InvalidateTotals();
+}
+
+// The decisions of the statistic classifier, over responses computed for
+// all classes at once (see DiscreteResponses).
+int32_t TNaiveBayes::Classify(std::span<const int32_t> DiscreteRecord, std::span<const double>) {
+  FResponses.resize(static_cast<size_t>(FClasses->Count()));
+  Classes()->ClassifyAll(DiscreteRecord, FResponses);
+  // Compared after rounding to 32 bits: near-equal classes tie, the first wins.
+  float Best = 0.0f;
+  int32_t BestIndex = 0;
+  for (size_t i = 0; i < FResponses.size(); ++i) {
+    const float R = static_cast<float>(FResponses[i]);
+    if (R > Best) {
+      Best = R;
+      BestIndex = static_cast<int32_t>(i);
+    }
+  }
+  if (static_cast<double>(Best) < FRejectProbability) return -1;
+  return BestIndex;
+}
+
+int32_t TNaiveBayes::ClassifyResponse(std::span<const int32_t> DiscreteRecord, std::span<const double>,
+                                      std::span<double> Response) {
+  Classes()->ClassifyAll(DiscreteRecord, Response);
+  double Best = 0.0;
+  int32_t BestIndex = -1;
+  for (size_t i = 0; i < Response.size(); ++i)
+    if (Response[i] > Best) {
+      Best = Response[i];
+      BestIndex = static_cast<int32_t>(i);
+    }
+  if (Best < FRejectProbability) return -1;
+  return BestIndex;
 }

@@ -86,7 +86,17 @@ public:
 
   int32_t M() const;
 
+  // Every class's response to DiscreteSource, in list order, as each item's
+  // Classify gives it (0 for a disabled class). Raises "Length(Response) <>
+  // Classes.Count" first, then the items' length error.
+  void ClassifyAll(std::span<const int32_t> DiscreteSource, std::span<double> Response) const;
+
 private:
+  static constexpr size_t kResponseBlock = 8;
+  // The discrete responses of Count <= kResponseBlock items into Out.
+  void DiscreteResponses(const TBClassesListItem* const* Items, size_t Count,
+                         std::span<const int32_t> DiscreteSource, double* Out) const;
+
   friend class TBClassesListItem;
   // Totals covering Item's records, rebuilt first when needed.
   std::vector<TDiscreteRecord>& TotalsFor(const TBClassesListItem& Item) const;
@@ -121,7 +131,13 @@ public:
   void SetDiscreteAttributeCount(int32_t Value) override;
   // The stream holds no Totals: they are rebuilt from the loaded counts.
   void LoadFromStream(TStream& Stream) override;
+  // The statistic classifier's decisions, unchanged; only the responses are
+  // computed for all classes together, which is several times faster.
+  int32_t Classify(std::span<const int32_t> DiscreteRecord, std::span<const double> FloatRecord) override;
+  int32_t ClassifyResponse(std::span<const int32_t> DiscreteRecord, std::span<const double> FloatRecord,
+                           std::span<double> Response) override;
 
 private:
   int32_t FM = 2;
+  std::vector<double> FResponses;  // reused by Classify
 };

@@ -213,20 +213,33 @@ TEST(TKNearestNeighbors, NeighborListTieRules) {
 }
 
 TEST(TKNearestNeighbors, SearchKeepsTheFirstKOfAStableSort) {
-  // Many ties (few distinct values): the list must equal the first K
-  // candidates of a stable sort by distance, for every K.
+  // Many ties (few distinct values), some missing values: the list must
+  // equal the first K candidates of a stable sort by the distances
+  // Distance() gives, for every K, both models, a skipped example and a
+  // missing value changed after the examples were stored.
   std::mt19937 Rng(7);
-  std::uniform_int_distribution<int32_t> Value(0, 2);
-  auto K = Make(3, 1);
-  for (int32_t i = 0; i < 200; ++i)
-    K->LearnIndex(i % 3, IntVec{Value(Rng), Value(Rng), Value(Rng)}, FloatVec{static_cast<double>(Value(Rng))});
+  std::uniform_int_distribution<int32_t> Value(-1, 3);
+  auto K = Make(3, 2);
+  auto Float = [&] {
+    const int32_t V = Value(Rng);
+    return V < 0 ? NaN : V == 3 ? 999.0 : static_cast<double>(V);
+  };
+  for (int32_t i = 0; i < 203; ++i)
+    K->LearnIndex(i % 3, IntVec{Value(Rng), Value(Rng), Value(Rng)},
+                  i % 5 == 0 ? FloatVec{Float(), Float()} : FloatVec{static_cast<double>(i % 3), i * 0.25});
   const IntVec QD{1, 0, 2};
-  const FloatVec QF{1.0};
-  for (int32_t k : {1, 2, 5, 17, 199, 250}) {
+  const FloatVec QF{1.0, 20.0};
+  for (int32_t k : {1, 2, 5, 17, 199, 250})
+    for (const char* Missing : {"999", "2", "NAN"})
+      for (TDistanceModel Model : {TDistanceModel::dmNorm1, TDistanceModel::dmNorm2}) {
+    K->SetMissingFloatValue(Missing);
+    K->SetDistanceModel(Model);
+    K->SetLeaveOneOut(k % 7);
     K->SetKNeighbors(k);
     K->Classify(QD, QF);
     std::vector<TKRecord> Expected;
     for (int32_t i = 0; i < K->ExampleCount(); ++i) {
+      if (i == K->LeaveOneOut()) continue;
       const TExampleRecord& E = K->Examples()[static_cast<size_t>(i)];
       Expected.push_back({K->Distance(E.DiscreteValues, E.FloatValues, QD, QF), E.ClassIndex, i});
     }
@@ -235,8 +248,9 @@ TEST(TKNearestNeighbors, SearchKeepsTheFirstKOfAStableSort) {
     Expected.resize(std::min<size_t>(Expected.size(), static_cast<size_t>(k)));
     ASSERT_EQ(K->Neighbors().size(), Expected.size()) << "K = " << k;
     for (size_t i = 0; i < Expected.size(); ++i) {
-      EXPECT_EQ(K->Neighbors()[i].ExampleIndex, Expected[i].ExampleIndex) << "K = " << k << ", rank " << i;
-      EXPECT_EQ(K->Neighbors()[i].Distance, Expected[i].Distance);
+      ASSERT_EQ(K->Neighbors()[i].ExampleIndex, Expected[i].ExampleIndex)
+          << "K = " << k << ", missing " << Missing << ", rank " << i;
+      ASSERT_EQ(K->Neighbors()[i].Distance, Expected[i].Distance);
     }
   }
 }

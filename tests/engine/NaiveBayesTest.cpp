@@ -128,6 +128,34 @@ TEST(TNaiveBayes, MEstimateWorkedExample) {
   EXPECT_DOUBLE_EQ(Responses(*One, {0})[0], 4.0 / 6.0 * ((10 * 4.0 / 6.0 + 2) / 12) * 1.5);
 }
 
+TEST(TNaiveBayes, AllClassesAtOnceAnswerAsEachClassAlone) {
+  // More classes than one block, some disabled, some attributes disabled,
+  // values beyond some classes' counts and missing ones.
+  std::mt19937 Rng(3);
+  std::uniform_int_distribution<int32_t> Value(-1, 7), Class(0, 18);
+  auto B = Make(4);
+  for (int n = 0; n < 400; ++n) B->LearnIndex(Class(Rng), IntVec{Value(Rng), Value(Rng), Value(Rng), 1}, FloatVec{});
+  B->Classes()->GetData(3)->SetEnabled(false);
+  B->Classes()->GetData(8)->SetEnabled(false);
+  B->Classes()->GetData(5)->Discrete()[2].Enabled = false;
+  for (int n = 0; n < 50; ++n) {
+    const IntVec Query{Value(Rng), Value(Rng), Value(Rng), Value(Rng) + 1};
+    std::vector<double> All(19);
+    const int32_t Best = B->ClassifyResponse(Query, FloatVec{}, All);
+    double Top = 0.0;
+    int32_t TopIndex = -1;
+    for (int32_t c = 0; c < 19; ++c) {
+      const double One = B->Classes()->GetData(c)->Classify(Query, FloatVec{});
+      ASSERT_EQ(All[static_cast<size_t>(c)], One) << "class " << c;
+      if (One > Top) {
+        Top = One;
+        TopIndex = c;
+      }
+    }
+    EXPECT_EQ(Best, TopIndex);
+  }
+}
+
 TEST(TNaiveBayes, FloatAttributesTakeNoPart) {
   auto B = Make(1, 2);
   B->Learn("x", IntVec{0}, FloatVec{1.0, 2.0});
