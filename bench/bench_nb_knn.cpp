@@ -158,13 +158,19 @@ BENCHMARK(BM_KNearestNeighborsClassify)->Arg(0)->Arg(1)->Unit(benchmark::kMicros
 
 }  // namespace
 
-// Counting allocator for allocs_per_item; forwards to malloc.
+// Counting allocator for allocs_per_item; the replacements pair malloc
+// with free on purpose.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
 void* operator new(std::size_t Size) {
   Allocations.fetch_add(1, std::memory_order_relaxed);
   if (void* P = std::malloc(Size ? Size : 1)) return P;
   throw std::bad_alloc();
 }
+void* operator new[](std::size_t Size) { return operator new(Size); }
 void operator delete(void* P) noexcept { std::free(P); }
+void operator delete[](void* P) noexcept { std::free(P); }
 void operator delete(void* P, std::size_t) noexcept { std::free(P); }
+void operator delete[](void* P, std::size_t) noexcept { std::free(P); }
 
 BENCHMARK_MAIN();
