@@ -52,5 +52,6 @@ std::string QuoteIdentifier(std::string_view Name) {
     if (C == '"') Quoted += '"';
     Quoted += C;
   }
-  return Quoted + '"';
+  Quoted.push_back('"');
+  return Quoted;
 }

@@ -1,0 +1,200 @@
+// The dataset walk over a driver cursor, with the filter index and the
+// bookmarks.
+#include "DataSet.h"
+
+#include <algorithm>
+
+#include "Convert.h"
+#include "Cursor.h"
+#include "Exceptions.h"
+#include "FilterExpression.h"
+
+TDataSet::TDataSet(TComponent* AOwner) : TComponent(AOwner) {}
+
+TDataSet::~TDataSet() = default;
+
+void TDataSet::CheckActive() const {
+  if (!FCursor) throw Exception(DisplayName() + ": Cannot perform this operation on a closed dataset");
+}
+
+void TDataSet::CheckInactive() const {
+  if (FCursor) throw Exception(DisplayName() + ": Cannot perform this operation on an open dataset");
+}
+
+void TDataSet::Open() {
+  if (FCursor) return;
+  std::unique_ptr<TCursor> Cursor = OpenCursor();
+  std::vector<std::unique_ptr<TField>> Fields;
+  const auto& Columns = Cursor->Columns();
+  for (size_t i = 0; i < Columns.size(); ++i)
+    Fields.push_back(std::make_unique<TField>(*this, static_cast<int32_t>(i), Columns[i].Name,
+                                              Columns[i].DataType, Columns[i].Size));
+  FCursor = std::move(Cursor);
+  FFields = std::move(Fields);
+  try {
+    ApplyFilter(FFilter, FFiltered);
+  } catch (...) {
+    Close();
+    throw;
+  }
+  First();
+}
+
+void TDataSet::Close() {
+  FFilterExpression.reset();
+  FIndexed = false;
+  FIndex.clear();
+  FIndex.shrink_to_fit();
+  FHasRow = false;
+  FEof = true;
+  FFields.clear();
+  FCursor.reset();
+}
+
+// Parses and binds Text, then collects the keys of the matching rows. The
+// dataset is left unchanged when parsing fails.
+void TDataSet::ApplyFilter(const std::string& Text, bool Enabled) {
+  const bool Blank = Text.find_first_not_of(" \t\r\n") == std::string::npos;
+  if (!Enabled || Blank) {
+    FFilterExpression.reset();
+    FIndexed = false;
+    FIndex.clear();
+    return;
+  }
+  auto Expression = std::make_unique<TFilterExpression>(Text, FCursor->Columns());
+  std::vector<int64_t> Keys;
+  for (bool More = FCursor->First(); More; More = FCursor->Next())
+    if (Expression->Matches(*FCursor)) Keys.push_back(FCursor->Key());
+  FFilterExpression = std::move(Expression);
+  FIndex = std::move(Keys);
+  FIndexed = true;
+}
+
+void TDataSet::MoveToIndex(size_t Position) {
+  if (!FCursor->Seek(FIndex[Position]))
+    throw Exception(DisplayName() + ": Record not found");
+  FPosition = Position;
+  FHasRow = true;
+  FEof = false;
+}
+
+void TDataSet::DoAfterScroll() {
+  if (FAfterScroll) FAfterScroll(*this);
+}
+
+void TDataSet::First() {
+  CheckActive();
+  if (FIndexed) {
+    FHasRow = false;
+    FEof = true;
+    if (!FIndex.empty()) MoveToIndex(0);
+  } else {
+    FHasRow = FCursor->First();
+    FEof = !FHasRow;
+  }
+  DoAfterScroll();
+}
+
+void TDataSet::Next() {
+  CheckActive();
+  if (FEof) return;
+  if (FIndexed) {
+    if (FPosition + 1 >= FIndex.size()) {
+      FEof = true;
+      return;
+    }
+    MoveToIndex(FPosition + 1);
+  } else if (!FCursor->Next()) {
+    FEof = true;
+    return;
+  }
+  DoAfterScroll();
+}
+
+TBookmark TDataSet::GetBookmark() {
+  CheckActive();
+  auto Data = std::make_unique<TBookmarkData>();
+  Data->HasRow = FHasRow;
+  Data->Key = FHasRow ? FCursor->Key() : 0;
+  FBookmarks.push_back(std::move(Data));
+  return FBookmarks.back().get();
+}
+
+void TDataSet::GotoBookmark(TBookmark Bookmark) {
+  CheckActive();
+  auto Found = std::find_if(FBookmarks.begin(), FBookmarks.end(),
+                            [&](const auto& Item) { return Item.get() == Bookmark; });
+  if (Found == FBookmarks.end()) throw Exception(DisplayName() + ": Invalid bookmark");
+  const TBookmarkData& Data = **Found;
+  if (!Data.HasRow) {
+    First();
+    return;
+  }
+  if (FIndexed) {
+    auto At = std::lower_bound(FIndex.begin(), FIndex.end(), Data.Key);
+    if (At == FIndex.end() || *At != Data.Key) throw Exception(DisplayName() + ": Record not found");
+    MoveToIndex(static_cast<size_t>(At - FIndex.begin()));
+  } else {
+    const int64_t Previous = FCursor->Key();
+    if (!FCursor->Seek(Data.Key)) {
+      if (FHasRow) FCursor->Seek(Previous);
+      throw Exception(DisplayName() + ": Record not found");
+    }
+    FHasRow = true;
+    FEof = false;
+  }
+  DoAfterScroll();
+}
+
+void TDataSet::FreeBookmark(TBookmark Bookmark) {
+  if (!Bookmark) return;
+  auto Found = std::find_if(FBookmarks.begin(), FBookmarks.end(),
+                            [&](const auto& Item) { return Item.get() == Bookmark; });
+  if (Found == FBookmarks.end()) throw Exception(DisplayName() + ": Invalid bookmark");
+  FBookmarks.erase(Found);
+}
+
+TField* TDataSet::Fields(int32_t Index) const {
+  if (Index < 0 || Index >= FieldCount())
+    throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
+  return FFields[static_cast<size_t>(Index)].get();
+}
+
+TField* TDataSet::FindField(std::string_view Name) const {
+  for (const auto& Field : FFields)
+    if (SameText(Field->FieldName(), Name)) return Field.get();
+  return nullptr;
+}
+
+TField* TDataSet::FieldByName(std::string_view Name) const {
+  TField* Field = FindField(Name);
+  if (!Field) throw Exception("Field '" + std::string(Name) + "' not found");
+  return Field;
+}
+
+int32_t TDataSet::RecordCount() {
+  CheckActive();
+  const int64_t Count = FIndexed ? static_cast<int64_t>(FIndex.size()) : FCursor->RowCount();
+  return static_cast<int32_t>(std::min<int64_t>(Count, INT32_MAX));
+}
+
+void TDataSet::SetFilter(const std::string& Value) {
+  if (FCursor && FFiltered) {
+    ApplyFilter(Value, true);
+    FFilter = Value;
+    First();
+  } else {
+    FFilter = Value;
+  }
+}
+
+void TDataSet::SetFiltered(bool Value) {
+  if (Value == FFiltered) return;
+  if (FCursor) {
+    ApplyFilter(FFilter, Value);
+    FFiltered = Value;
+    First();
+  } else {
+    FFiltered = Value;
+  }
+}
