@@ -2,7 +2,15 @@
 // quirks that a reader or the importer could get wrong on real files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <set>
+
 #include "ArffReader.h"
+#include "Convert.h"
 #include "SampleImporter.h"
 
 namespace {
@@ -115,4 +123,52 @@ TEST(TArffReader, SoybeanTabsAndBlanksAfterCommas) {
   EXPECT_EQ(D.Attributes[0].Name, "date");
   EXPECT_EQ(D.Attributes[0].Values.size(), 7u);
   EXPECT_EQ(D.Attributes.back().Values.size(), 19u);
+}
+
+namespace {
+
+// The "file=TABLE" entries of the build rules in data/CMakeLists.txt.
+std::vector<std::pair<std::string, std::string>> BuildRules() {
+  std::ifstream In(DataFile("CMakeLists.txt"));
+  const std::string Text{std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>()};
+  std::vector<std::pair<std::string, std::string>> Rules;
+  const std::regex Entry(R"(([A-Za-z0-9.-]+\.arff)=([A-Za-z0-9]+\.DB))");
+  for (auto It = std::sregex_iterator(Text.begin(), Text.end(), Entry); It != std::sregex_iterator(); ++It)
+    Rules.emplace_back((*It)[1], (*It)[2]);
+  return Rules;
+}
+
+}  // namespace
+
+TEST(TSampleImporter, BuildRulesNameEveryFileAndPutAMedicalTableSeventh) {
+  const auto Rules = BuildRules();
+  std::vector<std::string> Tables;
+  std::set<std::string> Sources;
+  for (const auto& [Source, Table] : Rules) {
+    Tables.push_back(Table);
+    Sources.insert(Source);
+    EXPECT_TRUE(std::filesystem::exists(DataFile(Source))) << Source;
+    if (Table != "Test1.DB") {
+      EXPECT_TRUE(std::regex_match(Table, std::regex("[A-Z]{4}\\.DB"))) << Table;
+    }
+  }
+  for (const auto& Entry : std::filesystem::directory_iterator(std::string(PELLORY_SOURCE_DIR) + "/data"))
+    if (Entry.path().extension() == ".arff") {
+      EXPECT_EQ(Sources.count(Entry.path().filename().string()), 1u) << Entry.path();
+    }
+  EXPECT_EQ(Tables.size(), 14u);
+  // The dataset layer lists tables by name, letter case ignored.
+  std::sort(Tables.begin(), Tables.end(),
+            [](const std::string& A, const std::string& B) { return CompareText(A, B) < 0; });
+  EXPECT_EQ(std::adjacent_find(Tables.begin(), Tables.end(),
+                               [](const std::string& A, const std::string& B) { return SameText(A, B); }),
+            Tables.end());
+  ASSERT_GE(Tables.size(), 7u);
+  EXPECT_EQ(Tables[6], "LJUB.DB");
+  std::string SeventhSource;
+  for (const auto& [Source, Table] : Rules)
+    if (Table == Tables[6]) SeventhSource = Source;
+  EXPECT_EQ(SeventhSource, "breast-cancer.arff");
+  EXPECT_NE(std::find(Tables.begin(), Tables.end(), "SATI.DB"), Tables.end());
+  EXPECT_NE(std::find(Tables.begin(), Tables.end(), "Test1.DB"), Tables.end());
 }

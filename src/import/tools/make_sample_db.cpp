@@ -48,8 +48,13 @@ int main(int argc, char** argv) {
     std::cout << std::filesystem::path(Output).filename().string() << ": " << Result.Rows << " rows, "
               << Result.ClassValues.size() << " classes, " << Result.Fields.size() << " fields from "
               << std::filesystem::path(Input).filename().string() << "\n";
-    for (const TRenamedField& Renamed : Result.Renamed)
-      std::cout << "  field \"" << Renamed.FieldName << "\" holds attribute '" << Renamed.Attribute << "'\n";
+    // A build log needs the gist, not 36 lines of x.1 -> x_1.
+    constexpr size_t Shown = 4;
+    for (size_t i = 0; i < Result.Renamed.size() && i < Shown; ++i)
+      std::cout << "  field \"" << Result.Renamed[i].FieldName << "\" holds attribute '"
+                << Result.Renamed[i].Attribute << "'\n";
+    if (Result.Renamed.size() > Shown)
+      std::cout << "  ... and " << Result.Renamed.size() - Shown << " more renamed fields\n";
     for (const std::string& Warning : Result.Warnings) std::cout << "  warning: " << Warning << "\n";
     return 0;
   } catch (const std::exception& Error) {
