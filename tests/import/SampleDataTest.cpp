@@ -4,18 +4,15 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <regex>
 #include <set>
 
 #include "ArffReader.h"
 #include "Convert.h"
 #include "SampleImporter.h"
+#include "SampleRules.h"
 
 namespace {
-
-std::string DataFile(const std::string& Name) { return std::string(PELLORY_SOURCE_DIR) + "/data/" + Name; }
 
 struct TExpected {
   const char* File;
@@ -125,20 +122,6 @@ TEST(TArffReader, SoybeanTabsAndBlanksAfterCommas) {
   EXPECT_EQ(D.Attributes.back().Values.size(), 19u);
 }
 
-namespace {
-
-// The "file=TABLE" entries of the build rules in data/CMakeLists.txt.
-std::vector<std::pair<std::string, std::string>> BuildRules() {
-  std::ifstream In(DataFile("CMakeLists.txt"));
-  const std::string Text{std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>()};
-  std::vector<std::pair<std::string, std::string>> Rules;
-  const std::regex Entry(R"(([A-Za-z0-9.-]+\.arff)=([A-Za-z0-9]+\.DB))");
-  for (auto It = std::sregex_iterator(Text.begin(), Text.end(), Entry); It != std::sregex_iterator(); ++It)
-    Rules.emplace_back((*It)[1], (*It)[2]);
-  return Rules;
-}
-
-}  // namespace
 
 TEST(TSampleImporter, BuildRulesNameEveryFileAndPutAMedicalTableSeventh) {
   const auto Rules = BuildRules();
