@@ -1,20 +1,107 @@
-// The model stream. Placeholder until the model stream module is built:
-// every operation reports that it is missing.
-#include "Classifier.h"
+// The model stream, section 1 and the model files: the property block of
+// every classifier, read in two passes (see ModelStream.h), and the file
+// entry points that wrap SaveToStream / LoadFromStream.
+#include "ModelStream.h"
 
+#include <filesystem>
+#include <map>
+#include <system_error>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "Classifier.h"
 #include "Exceptions.h"
+#include "PropertyStream.h"
+#include "StringList.h"
 
 namespace {
-[[noreturn]] void NotBuilt(const char* What) { throw Exception(std::string(What) + " not built yet"); }
+
+// A stand-in that publishes the target's property table with setters that
+// only record the values, so the framework's own reader validates the block
+// exactly as the real pass will, without touching the target.
+class TBlockProbe : public TComponent {
+public:
+  explicit TBlockProbe(const TComponent& Target) : TComponent(nullptr), FTypeName(Target.TypeName()) {
+    Target.DefineProperties(FList);
+    for (TPropertyInfo& P : FList) {
+      if (!P.Set) continue;
+      P.Set = [this, Name = P.Name](TPersistent&, const TPropertyValue& Value) { FValues[Name] = Value; };
+    }
+  }
+  std::string TypeName() const override { return FTypeName; }
+  void DefineProperties(TPropertyList& List) const override { List = FList; }
+
+  const TPropertyValue* Value(const std::string& Name) const {
+    auto It = FValues.find(Name);
+    return It == FValues.end() ? nullptr : &It->second;
+  }
+
+private:
+  std::string FTypeName;
+  TPropertyList FList;
+  std::map<std::string, TPropertyValue> FValues;
+};
+
+int32_t CheckedCount(const TBlockProbe& Probe, const char* Name, int32_t Current) {
+  const TPropertyValue* V = Probe.Value(Name);
+  if (!V) return Current;
+  const int32_t Count = std::get<int32_t>(*V);
+  if (Count > MaxStreamAttributeCount)
+    throw EInvalidProperty("Invalid property value: " + std::string(Name) + " = " + std::to_string(Count) +
+                           " (more than " + std::to_string(MaxStreamAttributeCount) + " attributes)");
+  return Count < 0 ? 0 : Count;  // the setters store 0 for a negative count
+}
+
 }  // namespace
 
-void TClassifier::SaveToStream(TStream&) const { NotBuilt("SaveToStream"); }
-void TClassifier::LoadFromStream(TStream&) { NotBuilt("LoadFromStream"); }
-void TClassifier::SaveToFile(const std::string&) const { NotBuilt("SaveToFile"); }
-void TClassifier::LoadFromFile(const std::string&) { NotBuilt("LoadFromFile"); }
-void TStatisticClassifier::SaveToStream(TStream&) const { NotBuilt("SaveToStream"); }
-void TStatisticClassifier::LoadFromStream(TStream&) { NotBuilt("LoadFromStream"); }
-void TClassesListItem::SaveToStream(TStream&) const { NotBuilt("SaveToStream"); }
-void TClassesListItem::LoadFromStream(TStream&) { NotBuilt("LoadFromStream"); }
-void TKNearestNeighbors::SaveToStream(TStream&) const { NotBuilt("SaveToStream"); }
-void TKNearestNeighbors::LoadFromStream(TStream&) { NotBuilt("LoadFromStream"); }
+void RequireBytes(TStream& Stream, int64_t Count) {
+  if (Count < 0 || Count > Stream.Remaining()) throw EReadError("Stream read error");
+}
+
+int32_t ReadCount(TStream& Stream, const char* What) {
+  const int32_t Count = Stream.ReadInt32();
+  if (Count < 0)
+    throw EInvalidStreamFormat("Invalid stream format: negative " + std::string(What) + " (" + std::to_string(Count) +
+                               ")");
+  return Count;
+}
+
+void ReadModelBlock(TStream& Stream, TClassifier& Target, const TModelBlockCheck& Prepare) {
+  const int64_t Start = Stream.Position();
+  TModelBlockSummary Summary;
+  {
+    TBlockProbe Probe(Target);
+    ReadComponent(Stream, Probe);
+    Summary.DiscreteAttributeCount =
+        CheckedCount(Probe, "DiscreteAttributeCount", Target.DiscreteAttributeCount());
+    Summary.FloatAttributeCount = CheckedCount(Probe, "FloatAttributeCount", Target.FloatAttributeCount());
+    if (const TPropertyValue* Names = Probe.Value("Classes.Strings")) {
+      Summary.HasClasses = true;
+      Summary.ClassCount = static_cast<int64_t>(std::get<std::vector<std::string>>(*Names).size());
+    }
+    if (const TPropertyValue* Store = Probe.Value("StoreExamples"))
+      Summary.StoreExamples = std::get<bool>(*Store);
+    else if (auto* Neighbors = dynamic_cast<const TKNearestNeighbors*>(&Target))
+      Summary.StoreExamples = Neighbors->StoreExamples();
+  }
+  if (Prepare) Prepare(Summary, Stream.Remaining());
+  Stream.SetPosition(Start);
+  ReadComponent(Stream, Target);
+}
+
+void TClassifier::SaveToStream(TStream& Stream) const { WriteComponent(Stream, *this); }
+
+void TClassifier::LoadFromStream(TStream& Stream) { ReadModelBlock(Stream, *this, {}); }
+
+void TClassifier::SaveToFile(const std::string& FileName) const {
+  TFileStream File(FileName, TFileMode::fmCreate);
+  SaveToStream(File);
+}
+
+void TClassifier::LoadFromFile(const std::string& FileName) {
+  std::error_code Error;
+  if (!std::filesystem::exists(FileName, Error)) return;  // a missing model file is no error
+  TFileStream File(FileName, TFileMode::fmOpenRead);
+  LoadFromStream(File);
+}
