@@ -225,9 +225,15 @@ bool TSqliteCursor::ReadText(int Column, std::string& Value) {
   switch (sqlite3_column_type(S, Column + 1)) {
     case SQLITE_NULL: return false;
     case SQLITE_INTEGER:
-      if (Type == ftBoolean) Value = sqlite3_column_int64(S, Column + 1) ? "True" : "False";
-      else Value = std::to_string(sqlite3_column_int64(S, Column + 1));
-      return true;
+      if (Type == ftBoolean) {
+        Value = sqlite3_column_int64(S, Column + 1) ? "True" : "False";
+        return true;
+      }
+      if (Type != ftDate && Type != ftTime && Type != ftDateTime) {
+        Value = std::to_string(sqlite3_column_int64(S, Column + 1));
+        return true;
+      }
+      [[fallthrough]];  // a day number that NUMERIC affinity stored as an integer
     case SQLITE_FLOAT: {
       const double D = sqlite3_column_double(S, Column + 1);
       Value = Type == ftDate ? DateText(D) : Type == ftTime ? TimeText(D)

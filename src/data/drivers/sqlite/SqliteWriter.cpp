@@ -1,7 +1,10 @@
 // Creating SQLite tables: one transaction per table, one prepared insert
 // reused for every row. Declared column types are the ones the reader maps
 // back onto the same categories.
+#include <cmath>
+
 #include "Convert.h"
+#include "DateTimeText.h"
 #include "Exceptions.h"
 #include "Sqlite.h"
 #include "TableWriter.h"
@@ -60,6 +63,7 @@ private:
   std::vector<TFieldDef> FDefs;
   TSqliteDb FDb;
   TSqliteStmt FInsert;
+  std::string FScratch;
   int64_t FRows = 0;
   bool FClosed = false;
 };
@@ -122,10 +126,19 @@ void TSqliteWriter::BindCell(int Position, size_t Field, const TFieldValue& Valu
         CellError(Field, "value " + std::to_string(*Int) + " is outside -32768..32767");
       sqlite3_bind_int(Stmt, Position, *Int);
       return;
-    case TCellKind::ckNumber:
+    case TCellKind::ckNumber: {
       if (!Int && !Float) CellError(Field, "expected a number");
-      sqlite3_bind_double(Stmt, Position, Int ? *Int : *Float);
+      const double V = Int ? *Int : *Float;
+      if (Def.DataType == ftDate || Def.DataType == ftTime || Def.DataType == ftDateTime) {
+        // SQLite's own date functions expect ISO texts.
+        if (!std::isfinite(V)) CellError(Field, "value " + FloatToShortest(V) + " is not a date or time");
+        FScratch = Def.DataType == ftDate ? DateText(V) : Def.DataType == ftTime ? TimeText(V) : DateTimeText(V);
+        sqlite3_bind_text(Stmt, Position, FScratch.data(), static_cast<int>(FScratch.size()), SQLITE_TRANSIENT);
+        return;
+      }
+      sqlite3_bind_double(Stmt, Position, V);
       return;
+    }
     case TCellKind::ckBoolean:
       if (!Bool) CellError(Field, "expected a Boolean value");
       sqlite3_bind_int(Stmt, Position, *Bool ? 1 : 0);
