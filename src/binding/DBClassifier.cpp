@@ -4,6 +4,7 @@
 #include "DBClassifier.h"
 
 #include <algorithm>
+#include <exception>
 
 #include "ClassRegistry.h"
 #include "DataSet.h"
@@ -199,7 +200,23 @@ void TDBClassifier::PrepareAttributes() {
 
 // --- Rows -------------------------------------------------------------------------
 
+void TDBClassifier::RebindFields() {
+  // Fields live while their dataset is open (Close destroys them), so a
+  // pointer from an earlier pass is never trusted: look the fields up again.
+  if (FDataset && FDataset->Active()) {
+    FAttributes.BindFields();
+  } else {
+    for (int32_t I = 0; I < FAttributes.Count(); ++I) FAttributes.Items(I)->SetField(nullptr);
+    if (FDataset && FAttributes.Count() > 0) FDataset->CheckActive();
+  }
+}
+
 void TDBClassifier::ReadRecord() {
+  RebindFields();
+  FillRecords();
+}
+
+void TDBClassifier::FillRecords() {
   const bool OneBased = FClassifier && !FClassifier->IndexesZeroBased();
   size_t I = 0;
   size_t J = 0;
@@ -234,9 +251,16 @@ void TDBClassifier::ReadRecord() {
 }
 
 void TDBClassifier::LearnRecord() {
+  RequireClassColumn();
+  RequireClassifier();
+  RebindFields();
+  LearnCurrent();
+}
+
+void TDBClassifier::LearnCurrent() {
   TFieldColumn& Class = RequireClassColumn();
   TClassifier& Target = RequireClassifier();
-  ReadRecord();
+  FillRecords();
   TField* Field = Class.Field();
   if (!Field) throw Exception("Field '" + Class.FieldName() + "' not bound");
   switch (Class.AttributeKind()) {
@@ -253,7 +277,7 @@ void TDBClassifier::LearnRecord() {
 
 int32_t TDBClassifier::ClassifyCurrent() {
   TClassifier& Target = RequireClassifier();
-  ReadRecord();
+  FillRecords();
   // A k-NN classifier without stored examples walks the table through the
   // handlers, which refill the buffers row by row: give it a copy.
   const auto* KNN = dynamic_cast<const TKNearestNeighbors*>(&Target);
@@ -267,6 +291,8 @@ int32_t TDBClassifier::ClassifyCurrent() {
 }
 
 std::string TDBClassifier::ClassifyRecord() {
+  RequireClassifier();
+  RebindFields();
   const int32_t P = ClassifyCurrent();
   return FClassifier->ClassName(P);
 }
@@ -274,8 +300,10 @@ std::string TDBClassifier::ClassifyRecord() {
 // --- Passes -----------------------------------------------------------------------
 
 namespace {
-// Restores what a pass changed, on every way out: the row, the attached
-// controls, Busy and the screen cursor.
+// Restores what a pass changed: the row, the attached controls, Busy and the
+// screen cursor. Finish does it on the way out of a pass that went well and
+// reports a row that cannot be regained; the destructor does it while an
+// error leaves the pass, and then the pass's own error is the one reported.
 class TPassGuard {
 public:
   TPassGuard(TDataSet& Data, bool& Busy, const TScreenCursorHook& Cursor)
@@ -285,30 +313,44 @@ public:
   }
   // Notes the controls' state, disables them and takes a bookmark.
   void SavePosition() {
+    // Disable only when enabled: the dataset counts nested disables, and
+    // the pass enables again only what it disabled itself.
     FControlsWereDisabled = FData.ControlsDisabled();
-    FData.DisableControls();
+    if (!FControlsWereDisabled) FData.DisableControls();
     FControlsDisabled = true;
     FBookmark = FData.GetBookmark();
     FHasBookmark = true;
   }
-  ~TPassGuard() {
+  void Finish() { Restore(true); }
+  ~TPassGuard() { Restore(false); }
+  TPassGuard(const TPassGuard&) = delete;
+  TPassGuard& operator=(const TPassGuard&) = delete;
+
+private:
+  void Restore(bool Report) {
+    if (FRestored) return;
+    FRestored = true;
+    std::exception_ptr Failure;
     if (FHasBookmark) {
       try {
         FData.GotoBookmark(FBookmark);
       } catch (...) {
-        // The row may be gone (the table changed under the pass); the error
-        // that ended the pass, if any, is the one to report.
+        Failure = std::current_exception();
       }
       FData.FreeBookmark(FBookmark);
     }
     if (FControlsDisabled && !FControlsWereDisabled) FData.EnableControls();
     FBusy = false;
-    if (FCursor.Set) FCursor.Set(FSavedCursor);
+    if (FCursor.Set) {
+      try {
+        FCursor.Set(FSavedCursor);
+      } catch (...) {
+        if (!Failure) Failure = std::current_exception();
+      }
+    }
+    if (Report && Failure) std::rethrow_exception(Failure);
   }
-  TPassGuard(const TPassGuard&) = delete;
-  TPassGuard& operator=(const TPassGuard&) = delete;
 
-private:
   TDataSet& FData;
   bool& FBusy;
   const TScreenCursorHook& FCursor;
@@ -317,6 +359,7 @@ private:
   bool FControlsDisabled = false;
   TBookmark FBookmark{};
   bool FHasBookmark = false;
+  bool FRestored = false;
 };
 }  // namespace
 
@@ -332,12 +375,13 @@ void TDBClassifier::LearnDataset(int32_t Split) {
   try {
     Data.First();
     while (!Data.Eof()) {
-      LearnRecord();
+      LearnCurrent();
       Data.Next();
     }
   } catch (const EAbort&) {
     // The silent abort ends the walk; what was learned stays learned.
   }
+  Guard.Finish();
 }
 
 double TDBClassifier::ClassifyDataset(int32_t Split) {
@@ -345,6 +389,7 @@ double TDBClassifier::ClassifyDataset(int32_t Split) {
   TFieldColumn& Class = RequireClassColumn();
   RequireClassifier();
   TDataSet& Data = *FDataset;
+  RebindFields();
   TPassGuard Guard(Data, FBusy, FScreenCursor);
   Guard.SavePosition();
   if (FOnClassifyDataset) FOnClassifyDataset(this, Split);
@@ -358,6 +403,8 @@ double TDBClassifier::ClassifyDataset(int32_t Split) {
     Data.Next();
   }
   const int32_t Count = Data.RecordCount();
+  Guard.Finish();
+  // No rows: nothing was guessed wrong, but nothing right either.
   if (Count <= 0) return 0.0;
   return static_cast<double>(Correct) / static_cast<double>(Count) * 100.0;
 }
@@ -369,7 +416,11 @@ void TDBClassifier::Clear() {
 
 // --- Handlers ---------------------------------------------------------------------
 
-void TDBClassifier::DoFirstRecord(TObject* /*Sender*/) { RequireDataset().First(); }
+void TDBClassifier::DoFirstRecord(TObject* /*Sender*/) {
+  TDataSet& Data = RequireDataset();
+  RebindFields();
+  Data.First();
+}
 
 void TDBClassifier::CopyBuffers(std::span<int32_t> DiscreteRecord, std::span<double> FloatRecord) const {
   // The classifier's records have its attribute counts; copy what both hold.
@@ -383,7 +434,7 @@ void TDBClassifier::DoIndexNextRecord(int32_t& ClassIndex, std::span<int32_t> Di
   TFieldColumn& Class = RequireClassColumn();
   TDataSet& Data = RequireDataset();
   TClassifier& Target = RequireClassifier();
-  ReadRecord();
+  FillRecords();
   CopyBuffers(DiscreteRecord, FloatRecord);
   TField* Field = Class.Field();
   if (!Field) throw Exception("Field '" + Class.FieldName() + "' not bound");
@@ -405,7 +456,7 @@ void TDBClassifier::DoNameNextRecord(std::string& ClassName, std::span<int32_t> 
                                      std::span<double> FloatRecord, bool& IsLast) {
   TFieldColumn& Class = RequireClassColumn();
   TDataSet& Data = RequireDataset();
-  ReadRecord();
+  FillRecords();
   CopyBuffers(DiscreteRecord, FloatRecord);
   TField* Field = Class.Field();
   if (!Field) throw Exception("Field '" + Class.FieldName() + "' not bound");
@@ -416,12 +467,19 @@ void TDBClassifier::DoNameNextRecord(std::string& ClassName, std::span<int32_t> 
 }
 
 void TDBClassifier::DoPushPosition(void*& Bookmark, TObject* /*Sender*/) {
-  Bookmark = RequireDataset().GetBookmark();
+  TDataSet& Data = RequireDataset();
+  RebindFields();  // a walk of the classifier starts here
+  Bookmark = Data.GetBookmark();
 }
 
 void TDBClassifier::DoPopPosition(void* Bookmark, TObject* /*Sender*/) {
   TDataSet& Data = RequireDataset();
-  Data.GotoBookmark(Bookmark);
+  try {
+    Data.GotoBookmark(Bookmark);
+  } catch (...) {
+    Data.FreeBookmark(Bookmark);  // freed once, whatever happens
+    throw;
+  }
   Data.FreeBookmark(Bookmark);
 }
 

@@ -168,6 +168,11 @@ private:
 
   TClassifier& RequireClassifier() const;
   TFieldColumn& RequireClassColumn() const;
+  // Binds every column to its field of the open dataset by name.
+  void RebindFields();
+  // ReadRecord and LearnRecord over the fields bound at the start of a pass.
+  void FillRecords();
+  void LearnCurrent();
   TDataSet& RequireDataset() const;
   // ClassifyRecord without the string result: the guessed class position.
   int32_t ClassifyCurrent();
