@@ -8,6 +8,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <random>
 
 #include "Classifier.h"
 #include "Exceptions.h"
@@ -368,4 +369,38 @@ TEST(TLClassesListItem, WeightedResponsesFollowTheFormula) {
     EXPECT_EQ(Wf, ExpWf) << Round;
     EXPECT_EQ(I.Classify(D, F), Want) << Round;
   }
+}
+
+// The float score against the formula evaluated literally in extended
+// precision, over random and near-tie arguments.
+TEST(TLClassesListItem, FloatScoreMatchesExtendedFormula) {
+  auto Reference = [](float X, const TFloatRecord& R) -> float {
+    if (R.StdDev == 0.0) return static_cast<double>(X) == R.Mean ? 1.0f : 0.0f;
+    const float z = static_cast<float>(std::fabs(static_cast<long double>(X) - R.Mean) /
+                                       (2.0L * static_cast<long double>(R.StdDev)));
+    if (!(z < 3.0f)) return 0.0f;
+    const auto k = static_cast<size_t>(std::nearbyint(static_cast<long double>(z) * 100.0L));
+    return static_cast<float>((1.0L - NormalTable[k]) * 2.0L);
+  };
+  std::mt19937_64 Rng(7);
+  std::uniform_real_distribution<double> Mean(-10, 10), Dev(1e-3, 5), Value(-20, 20);
+  for (int i = 0; i < 200000; ++i) {
+    const TFloatRecord R = Normal(Mean(Rng), Dev(Rng));
+    const auto X = static_cast<float>(Value(Rng));
+    ASSERT_EQ(TLClassesListItem::FloatInformationGain(X, R), Reference(X, R)) << X << " " << R.Mean << " " << R.StdDev;
+  }
+  // Where the rounding of z shows: 100 z a half (z = 0.125, 0.375, ...), and
+  // the quotient just above the float midpoint next to it, where a double
+  // quotient would round onto the midpoint and then to the even z below.
+  int Checked = 0;
+  for (float z0 = 0.125f; z0 < 3.0f; z0 += 0.25f) {
+    const double Mid = (static_cast<double>(z0) + std::nextafter(z0, 4.0f)) / 2;
+    for (int i = 0; i < 2000; ++i) {
+      const double Sd = Dev(Rng);
+      const TFloatRecord R = Normal(-Mid * 2 * Sd, Sd);
+      ASSERT_EQ(TLClassesListItem::FloatInformationGain(0.0f, R), Reference(0.0f, R)) << z0 << " " << Sd;
+      ++Checked;
+    }
+  }
+  EXPECT_EQ(Checked, 12 * 2000);
 }
