@@ -1,0 +1,224 @@
+// Speed of the dataset binding: LearnDataset and ClassifyDataset with the
+// linear classifier over a generated table of 1,000,000 rows (ID, 10 small
+// integer attributes D0..D9 with codes 1..8, 10 float attributes F0..F9 and
+// a small-integer Class 1..5), once as a Paradox file and once as a SQLite
+// table. The files are generated once (in a child process, so the peak RSS
+// reported here is the passes' own) into bench-binding-data/ beside the
+// executable, or into $PELLORY_BENCH_DATA, and reused afterwards.
+//
+// Counters: rows/s (items_per_second), peak_rss_MiB (the process's maximum
+// resident set so far) and rss_growth_MiB (resident set after the pass minus
+// before it: the rows themselves must not stay in memory).
+//
+// BM_WalkTable reads every field of every row without the binding, to tell
+// the data layer's share of the time from the binding's.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "Classifier.h"
+#include "DBClassifier.h"
+#include "Session.h"
+#include "Table.h"
+#include "TableWriter.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int32_t kRows = 1'000'000;
+constexpr int32_t kDiscrete = 10;
+constexpr int32_t kFloat = 10;
+constexpr int32_t kClasses = 5;
+const char* const kTable = "BENCH";
+
+enum class TStore { Paradox, Sqlite };
+
+fs::path DataFolder() {
+  if (const char* Env = std::getenv("PELLORY_BENCH_DATA")) return Env;
+  return fs::canonical("/proc/self/exe").parent_path() / "bench-binding-data";
+}
+
+std::vector<TFieldDef> Layout() {
+  std::vector<TFieldDef> Fields{{"ID", ftInteger, 0}};
+  for (int32_t I = 0; I < kDiscrete; ++I) Fields.push_back({"D" + std::to_string(I), ftSmallint, 0});
+  for (int32_t I = 0; I < kFloat; ++I) Fields.push_back({"F" + std::to_string(I), ftFloat, 0});
+  Fields.push_back({"Class", ftSmallint, 0});
+  return Fields;
+}
+
+void Generate(const fs::path& Folder) {
+  fs::create_directories(Folder);
+  const std::vector<TFieldDef> Fields = Layout();
+  auto Px = CreateParadoxTable((Folder / (std::string(kTable) + ".DB")).string(), Fields);
+  auto Sq = CreateSqliteTable((Folder / "bench.sqlite").string(), kTable, Fields);
+  std::mt19937 Rng(20261207);
+  std::uniform_int_distribution<int32_t> Class(1, kClasses), Code(1, 8), Coin(0, 3);
+  std::normal_distribution<double> Noise(0.0, 1.0);
+  std::vector<TFieldValue> Row(Fields.size());
+  for (int32_t R = 0; R < kRows; ++R) {
+    const int32_t C = Class(Rng);
+    size_t K = 0;
+    Row[K++] = R + 1;
+    // Codes and values lean towards the class, so learning has something to find.
+    for (int32_t I = 0; I < kDiscrete; ++I) Row[K++] = Coin(Rng) == 0 ? C : Code(Rng);
+    for (int32_t I = 0; I < kFloat; ++I) Row[K++] = C * (1.0 + 0.1 * I) + Noise(Rng);
+    Row[K++] = C;
+    Px->AppendRow(Row);
+    Sq->AppendRow(Row);
+  }
+  Px->Close();
+  Sq->Close();
+  std::ofstream(Folder / "complete") << kRows << "\n";
+}
+
+// Writes the files unless a complete set is there; a child process does it
+// so the generator's memory does not count against the passes.
+const fs::path& EnsureData() {
+  static const fs::path Folder = [] {
+    const fs::path F = DataFolder();
+    if (fs::exists(F / "complete")) return F;
+    std::cerr << "bench_binding: generating " << kRows << " rows into " << F << " ...\n";
+    const pid_t Child = fork();
+    if (Child == 0) {
+      try {
+        Generate(F);
+        std::_Exit(0);
+      } catch (const std::exception& E) {
+        std::cerr << "bench_binding: " << E.what() << "\n";
+        std::_Exit(1);
+      }
+    }
+    int Status = 0;
+    waitpid(Child, &Status, 0);
+    if (!WIFEXITED(Status) || WEXITSTATUS(Status) != 0) {
+      std::cerr << "bench_binding: generating the tables failed\n";
+      std::exit(1);
+    }
+    return F;
+  }();
+  return Folder;
+}
+
+double PeakRssMiB() {
+  rusage U{};
+  getrusage(RUSAGE_SELF, &U);
+  return static_cast<double>(U.ru_maxrss) / 1024.0;
+}
+
+double CurrentRssMiB() {
+  long Pages = 0, Resident = 0;
+  if (FILE* F = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(F, "%ld %ld", &Pages, &Resident) != 2) Resident = 0;
+    std::fclose(F);
+  }
+  return static_cast<double>(Resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+TSession& Session() {
+  static TSession S(nullptr);
+  if (!S.IsAlias("BenchParadox")) {
+    S.AddStandardAlias("BenchParadox", EnsureData().string(), "PARADOX");
+    S.AddStandardAlias("BenchSqlite", (EnsureData() / "bench.sqlite").string(), "SQLITE");
+  }
+  return S;
+}
+
+std::unique_ptr<TTable> Open(TStore Store) {
+  auto Table = std::make_unique<TTable>(nullptr, &Session());
+  Table->SetDatabaseName(Store == TStore::Paradox ? "BenchParadox" : "BenchSqlite");
+  Table->SetTableName(Store == TStore::Paradox ? std::string(kTable) + ".DB" : std::string(kTable));
+  Table->Open();
+  return Table;
+}
+
+void Configure(TDBClassifier& B, TDataSet& Table, TClassifier& C) {
+  B.SetDataset(&Table);
+  B.SetClassifier(&C);
+  B.SetClassField("Class");
+  B.SetAutoAttributes(true);
+  B.DataType().SetSmallInt(TAttributeType::atDiscreteIndexed);
+}
+
+void MakeLinear(TLinearClassifier& LC) {
+  LC.SetIndexesZeroBased(false);
+  LC.SetRejectProbability(1e-7);
+  LC.SetUsePriorProbability(true);
+}
+
+void Finish(benchmark::State& State, double RssBefore) {
+  State.SetItemsProcessed(State.iterations() * kRows);
+  State.counters["peak_rss_MiB"] = PeakRssMiB();
+  State.counters["rss_growth_MiB"] = CurrentRssMiB() - RssBefore;
+}
+
+void BM_LearnDataset(benchmark::State& State, TStore Store) {
+  auto Table = Open(Store);
+  TLinearClassifier LC(nullptr);
+  MakeLinear(LC);
+  TDBClassifier B(nullptr);
+  Configure(B, *Table, LC);
+  const double RssBefore = CurrentRssMiB();
+  for (auto _ : State) {
+    LC.SoftReset();
+    B.LearnDataset(0);
+  }
+  Finish(State, RssBefore);
+}
+
+void BM_ClassifyDataset(benchmark::State& State, TStore Store) {
+  auto Table = Open(Store);
+  TLinearClassifier LC(nullptr);
+  MakeLinear(LC);
+  TDBClassifier B(nullptr);
+  Configure(B, *Table, LC);
+  B.LearnDataset(0);
+  const double RssBefore = CurrentRssMiB();
+  double Accuracy = 0;
+  for (auto _ : State) benchmark::DoNotOptimize(Accuracy = B.ClassifyDataset(0));
+  Finish(State, RssBefore);
+  State.counters["accuracy_pct"] = Accuracy;
+}
+
+void BM_WalkTable(benchmark::State& State, TStore Store) {
+  auto Table = Open(Store);
+  std::vector<TField*> Fields;
+  for (int32_t I = 0; I < Table->FieldCount(); ++I) Fields.push_back(Table->Fields(I));
+  const double RssBefore = CurrentRssMiB();
+  for (auto _ : State) {
+    double Sum = 0;
+    for (Table->First(); !Table->Eof(); Table->Next())
+      for (TField* F : Fields) Sum += F->DataType() == ftFloat ? F->AsFloat() : F->AsInteger();
+    benchmark::DoNotOptimize(Sum);
+  }
+  Finish(State, RssBefore);
+}
+
+}  // namespace
+
+BENCHMARK_CAPTURE(BM_WalkTable, Paradox, TStore::Paradox)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK_CAPTURE(BM_WalkTable, Sqlite, TStore::Sqlite)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK_CAPTURE(BM_LearnDataset, Paradox, TStore::Paradox)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK_CAPTURE(BM_LearnDataset, Sqlite, TStore::Sqlite)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK_CAPTURE(BM_ClassifyDataset, Paradox, TStore::Paradox)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK_CAPTURE(BM_ClassifyDataset, Sqlite, TStore::Sqlite)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  EnsureData();
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
