@@ -522,6 +522,65 @@ TEST(TDBClassifier, KNearestNeighborsWithoutStoreSearchesTheTable) {
   }
 }
 
+TEST(TDBClassifier, ReopenedDatasetIsReadThroughItsNewFields) {
+  for (TStore S : AllStores) {
+    SCOPED_TRACE(StoreName(S));
+    TBound T(S, "SHARED");
+    T.B->LearnDataset(0);
+    T.Table->Close();  // destroys the fields the pass had bound
+    EXPECT_THROW(T.B->ClassifyRecord(), Exception);
+    EXPECT_THROW(T.B->ReadRecord(), Exception);
+    T.Table->Open();
+    MoveToId(*T.Table, 2);
+    T.C->Answers = {1};
+    EXPECT_EQ(T.B->ClassifyRecord(), "2");
+    EXPECT_EQ(T.B->DiscreteBuffer()[1], 3);
+    T.C->Calls.clear();
+    T.B->LearnRecord();
+    ASSERT_EQ(T.C->Calls.size(), 1u);
+    EXPECT_EQ(T.C->Calls[0].ClassIndex, 2);
+    T.Table->Close();
+    T.Table->Open();
+    T.C->Classified = 0;
+    T.C->Answers = {0, 1, 0, 1, 0};
+    EXPECT_DOUBLE_EQ(T.B->ClassifyDataset(0), 100.0);
+  }
+}
+
+TEST(TDBClassifier, RowThatCannotBeRegainedIsReported) {
+  TBound T(TStore::Paradox, "SHARED");
+  T.B->LearnDataset(0);
+  MoveToId(*T.Table, 2);
+  // The handler filters the starting row away: going back to it fails, and
+  // the pass says so instead of leaving the position silently elsewhere.
+  T.B->SetOnClassifyDataset([&](TObject*, int32_t) {
+    T.Table->SetFilter("[ID] <> 2");
+    T.Table->SetFiltered(true);
+  });
+  EXPECT_NE(MessageOf([&] { T.B->ClassifyDataset(0); }).find("Record not found"), std::string::npos);
+  EXPECT_FALSE(T.B->Busy());
+  EXPECT_FALSE(T.Table->ControlsDisabled());
+}
+
+TEST(TDBClassifier, AfterScrollGuessesOnlyWhileNotBusy) {
+  // The interactive page's pattern: every row change classifies the row,
+  // except while the binding walks the table itself.
+  TBound T(TStore::Sqlite, "SHARED");
+  int Scrolls = 0, Guesses = 0;
+  T.Table->SetAfterScroll([&](TDataSet&) {
+    ++Scrolls;
+    if (!T.B->Busy()) {
+      T.B->ClassifyRecord();
+      ++Guesses;
+    }
+  });
+  T.B->LearnDataset(0);
+  EXPECT_GT(Scrolls, 5);
+  EXPECT_EQ(Guesses, 0);
+  T.Table->Next();
+  EXPECT_EQ(Guesses, 1);
+}
+
 TEST(TDBClassifier, SetClassFieldMarksTheFirstMatchingColumn) {
   TDBClassifier B(nullptr);
   for (const char* Name : {"A", "Class", "Class"}) B.Attributes().Add()->SetFieldName(Name);
