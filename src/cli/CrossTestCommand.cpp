@@ -1,0 +1,91 @@
+// pellory crosstest: the cross test over the data source, printed as a
+// TAB-separated grid; progress on standard error.
+#include <algorithm>
+#include <chrono>
+
+#include "Commands.h"
+#include "CrossTest.h"
+#include "DataSource.h"
+#include "ResultFormat.h"
+
+namespace {
+
+std::vector<std::string> SplitList(const std::string& Text) {
+  std::vector<std::string> Items;
+  size_t Start = 0;
+  while (Start <= Text.size()) {
+    const size_t Comma = std::min(Text.find(',', Start), Text.size());
+    Items.push_back(Text.substr(Start, Comma - Start));
+    Start = Comma + 1;
+  }
+  return Items;
+}
+
+void PrintRow(std::ostream& Out, const std::vector<std::string>& Cells) {
+  for (size_t C = 0; C < Cells.size(); ++C) Out << (C ? "\t" : "") << Cells[C];
+  Out << "\n";
+}
+
+}  // namespace
+
+int CrossTestCommand(const TArguments& Args, TToolIO& IO) {
+  const int32_t Runs = Args.Integer("runs", 1, 30, 1);
+  const int32_t K = Args.Integer("k", 1, 50, 10);
+  std::vector<std::string> Wanted;
+  if (Args.Has("tables")) {
+    Wanted = SplitList(Args.Text("tables"));
+    for (const std::string& Name : Wanted)
+      if (Name.empty()) throw TUsageError("crosstest: --tables: an empty table name in '" + Args.Text("tables") + "'");
+  }
+  const TDataSource Source(Args, IO);
+  Source.TableNames();  // a missing folder or file is reported with its path
+
+  TCrossTest Test(nullptr, Source.Session(), Source.Path());
+  if (!Wanted.empty()) {
+    std::vector<std::string> Chosen;
+    for (const std::string& Name : Wanted) {
+      const std::string Table = Source.ResolveTable(Name);
+      if (std::find(Chosen.begin(), Chosen.end(), Table) == Chosen.end()) Chosen.push_back(Table);
+    }
+    Test.SetTableList(Chosen);
+  }
+  Test.SetRuns(Runs);
+  Test.SetKNeighbors(K);
+  Test.SetPruning(Args.Has("prune"));
+
+  const auto Start = std::chrono::steady_clock::now();
+  const auto Elapsed = [&] {
+    return FormatMinSec(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - Start).count());
+  };
+  Test.SetOnProgress([&](const TCrossTestProgress& P) {
+    const std::string Where = P.Classifier + "  " + P.Table + " (" + std::to_string(P.TableIndex + 1) + "/" +
+                              std::to_string(P.TableCount) + ")";
+    if (IO.ErrIsTerminal) {
+      IO.Err << "\r\033[K" << Where << "  " << (P.SplitText.empty() ? "opening" : P.SplitText) << "  " << Elapsed()
+             << std::flush;
+    } else if (P.Split < 0 && !P.Optimizing) {
+      IO.Err << Where << "  " << Elapsed() << "\n" << std::flush;
+    }
+  });
+  try {
+    Test.Run();
+  } catch (...) {
+    if (IO.ErrIsTerminal) IO.Err << "\r\033[K" << std::flush;
+    throw;
+  }
+  if (IO.ErrIsTerminal) IO.Err << "\r\033[K" << std::flush;
+
+  const TResultGrid& Grid = Test.ResultGrid();
+  PrintRow(IO.Out, TCrossTest::Headings());
+  const std::vector<std::string>& Tables = Test.TableList();
+  for (size_t I = 0; I < Tables.size(); ++I) {
+    std::vector<std::string> Cells = Grid.Row(static_cast<int32_t>(I) + 1);
+    // A skipped table's row stays empty in the grid; the name still says
+    // which table the line stands for.
+    if (Cells[0].empty()) Cells[0] = Tables[I];
+    PrintRow(IO.Out, Cells);
+  }
+  PrintRow(IO.Out, Grid.Row(Test.TimeRow()));
+  return 0;
+}

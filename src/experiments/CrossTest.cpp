@@ -1,0 +1,196 @@
+// The cross test run: per classifier, per table, per split: learn the
+// learning part, classify the test part, summarise.
+#include "CrossTest.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "Classifier.h"
+#include "Convert.h"
+#include "DBClassifier.h"
+#include "Exceptions.h"
+#include "ResultFormat.h"
+#include "SampleComponents.h"
+#include "SampleDatabase.h"
+#include "Session.h"
+#include "Table.h"
+
+namespace {
+
+// A skipped table keeps its grid row as it was; this one is a fixture of the
+// sample database, not data.
+const char* const SkippedTable = "Test1.DB";
+// The satellite table is large enough that pruning it would dominate the run.
+const char* const UnprunedTable = "SATI.DB";
+
+using TClock = std::chrono::steady_clock;
+
+int64_t MillisecondsSince(TClock::time_point Start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - Start).count();
+}
+
+// Closes the table however a step ends.
+class TCloseGuard {
+public:
+  explicit TCloseGuard(TTable& Table) : FTable(Table) {}
+  ~TCloseGuard() { FTable.Close(); }
+  TCloseGuard(const TCloseGuard&) = delete;
+  TCloseGuard& operator=(const TCloseGuard&) = delete;
+
+private:
+  TTable& FTable;
+};
+
+}  // namespace
+
+const std::string& TResultGrid::Cell(int32_t Col, int32_t Row) const {
+  static const std::string Empty;
+  if (Col < 0 || Col >= ColCount || Row < 0 || Row >= RowCount()) return Empty;
+  return FCells[static_cast<size_t>(Row)][static_cast<size_t>(Col)];
+}
+
+void TResultGrid::SetCell(int32_t Col, int32_t Row, const std::string& Text) {
+  if (Col < 0 || Col >= ColCount) throw EListError("Grid index out of range");
+  if (Row < 0) throw EListError("Grid index out of range");
+  if (Row >= RowCount()) FCells.resize(static_cast<size_t>(Row) + 1, std::vector<std::string>(ColCount));
+  FCells[static_cast<size_t>(Row)][static_cast<size_t>(Col)] = Text;
+}
+
+const std::vector<std::string>& TCrossTest::Headings() {
+  static const std::vector<std::string> Texts = {"",
+                                                 "LC Success [%]",
+                                                 "NB Success [%]",
+                                                 "KNN Success [%]",
+                                                 "Test examples",
+                                                 "Prior probability",
+                                                 "Best attr. succ.[%]"};
+  return Texts;
+}
+
+TCrossTest::TCrossTest(TComponent* AOwner, TSession& Session, const std::string& DataPath)
+    : TComponent(AOwner), FSession(Session) {
+  FLC = CreateOwned<TLinearClassifier>(*this);
+  FLC->SetName("LC");
+  SetSampleSettings(*FLC);
+  FNB = CreateOwned<TNaiveBayes>(*this);
+  FNB->SetName("NB");
+  SetSampleSettings(*FNB);
+  FKNN = CreateOwned<TKNearestNeighbors>(*this);
+  FKNN->SetName("KNN");
+  SetSampleSettings(*FKNN);
+  FDataTable = CreateOwned<TTable>(*this, &Session);
+  FDataTable->SetName("DataTable");
+  FDBLC = CreateOwned<TDBClassifier>(*this);
+  FDBLC->SetName("DBLC");
+  SetSampleSettings(*FDBLC);
+  FDBLC->SetClassifier(FLC);
+  FDBLC->SetDataset(FDataTable);
+
+  FDataTable->Close();
+  EnsureSampleAlias(Session, DataPath, SampleDriver);
+  FDataTable->SetDatabaseName(SampleAlias);
+  FTableList = SampleTableNames(Session);
+}
+
+TCrossTest::~TCrossTest() = default;
+
+void TCrossTest::SetRuns(int32_t Value) {
+  if (Value < 1 || Value > 30) throw Exception("Test runs must be from 1 to 30");
+  FRuns = Value;
+}
+
+int32_t TCrossTest::KNeighbors() const { return FKNN->KNeighbors(); }
+
+void TCrossTest::SetKNeighbors(int32_t Value) {
+  if (Value < 1 || Value > 50) throw Exception("K neighbors must be from 1 to 50");
+  FKNN->SetKNeighbors(Value);
+}
+
+void TCrossTest::Report(TCrossTestProgress& Progress) {
+  if (FOnProgress) FOnProgress(Progress);
+}
+
+void TCrossTest::Run() {
+  std::stable_sort(FTableList.begin(), FTableList.end(),
+                   [](const std::string& A, const std::string& B) { return CompareText(A, B) < 0; });
+  FDataTable->Close();
+  FDataTable->SetFilter("");
+  FDataTable->SetFiltered(true);
+  for (int32_t Col = 4; Col <= 6; ++Col) FGrid.SetCell(Col, 0, Headings()[static_cast<size_t>(Col)]);
+  TClassifier* const Order[] = {FLC, FNB, FKNN};
+  for (int32_t Col = 1; Col <= 3; ++Col) {
+    FDBLC->SetClassifier(Order[Col - 1]);
+    FGrid.SetCell(Col, 0, Headings()[static_cast<size_t>(Col)]);
+    RunClassifierTest(Col);
+  }
+}
+
+void TCrossTest::RunClassifierTest(int32_t Column) {
+  const size_t Runs = static_cast<size_t>(FRuns);
+  std::vector<double> Accuracy(Runs, 0.0), TestCount(Runs, 0.0), Prior(Runs, 0.0), Best(Runs, 0.0);
+  TClassifier& Current = *FDBLC->Classifier();
+  const bool IsNB = &Current == FNB;
+  const bool IsLC = &Current == FLC;
+
+  const auto Start = TClock::now();
+  FLC->SetUsePriorProbability(true);
+  TCrossTestProgress Progress;
+  Progress.Column = Column;
+  Progress.Classifier = Current.Name();
+  Progress.TableCount = static_cast<int32_t>(FTableList.size());
+
+  for (size_t I = 0; I < FTableList.size(); ++I) {
+    const std::string& Table = FTableList[I];
+    if (Table == SkippedTable) continue;
+    FDataTable->SetTableName(Table);
+    FDataTable->Open();
+    TCloseGuard Closing(*FDataTable);
+    Progress.Table = Table;
+    Progress.TableIndex = static_cast<int32_t>(I);
+    Progress.TableText = "Current database table: " + Table;
+    Progress.Split = -1;
+    Progress.Optimizing = false;
+    Progress.SplitText.clear();
+    Progress.ElapsedMs = MillisecondsSince(Start);
+    Report(Progress);
+
+    FDBLC->Clear();
+    if (FPruning && Table != UnprunedTable) {
+      Progress.Optimizing = true;
+      Progress.SplitText = "Optimizing...";
+      Progress.ElapsedMs = MillisecondsSince(Start);
+      Report(Progress);
+      FLC->SetUsePriorProbability(true);
+      FDataTable->SetFiltered(false);
+      FDBLC->LearnDataset(0);
+      Current.Prune();
+      Progress.Optimizing = false;
+    }
+    // With one run the filter never applies: all rows are learned and tested.
+    FDataTable->SetFiltered(FRuns != 1);
+    for (size_t S = 0; S < Runs; ++S) {
+      const std::string Field = "[Split" + std::to_string(S) + "]";
+      FDataTable->SetFilter(Field + " = 0");
+      Progress.Split = static_cast<int32_t>(S);
+      Progress.SplitText = "Split number: " + std::to_string(S);
+      Progress.ElapsedMs = MillisecondsSince(Start);
+      Report(Progress);
+      Current.SoftReset();
+      FDBLC->LearnDataset(0);
+      FDataTable->SetFilter(Field + " = 1");
+      Accuracy[S] = FDBLC->ClassifyDataset(0);
+      TestCount[S] = FDataTable->RecordCount();
+      int32_t Index = -1;
+      if (IsNB) Prior[S] = FNB->MaxPriorProbability(Index);
+      if (IsLC) Best[S] = FLC->MaxEntropy(Index);
+    }
+    const int32_t Row = static_cast<int32_t>(I) + 1;
+    FGrid.SetCell(0, Row, Table);
+    FGrid.SetCell(Column, Row, SummaryText(Accuracy));
+    FGrid.SetCell(4, Row, SummaryText(TestCount));
+    if (IsNB) FGrid.SetCell(5, Row, SummaryText(Prior));
+    if (IsLC) FGrid.SetCell(6, Row, SummaryText(Best));
+  }
+  FGrid.SetCell(0, TimeRow(), "Time [min:sec]");
+  FGrid.SetCell(Column, TimeRow(), FormatMinSec(MillisecondsSince(Start)));
+}

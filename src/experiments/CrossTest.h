@@ -1,0 +1,127 @@
+// TCrossTest: the cross test of the three classifiers over the split tables
+// of the sample database, independent of any user interface. The cross test
+// page and `pellory crosstest` both drive it.
+//
+// For each classifier in the order LC, NB, KNN and each table of the sorted
+// table list ("Test1.DB" skipped), the table is split up to 30 times by its
+// fields "Split0".."Split29" (0 = learning part, 1 = test part); the
+// classifier learns the learning part through the binding DBLC and
+// classifies the test part. The result grid gets, per table, the mean
+// accuracy and its spread ("85.50+/-2.25"), the test part size, the naive
+// Bayes prior of the majority class and the linear classifier's best single
+// attribute, and below the tables each classifier's run time.
+//
+// Ownership: the cross test owns its components (LC, NB, KNN, DBLC,
+// DataTable); the session belongs to the caller and must outlive the run.
+// Errors of the dataset layer, the binding or a classifier end a run and
+// propagate; the grid keeps what was written and the table is closed.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Component.h"
+
+class TDBClassifier;
+class TKNearestNeighbors;
+class TLinearClassifier;
+class TNaiveBayes;
+class TSession;
+class TTable;
+class TClassifier;
+
+// A grid of texts, 7 columns; row 0 and column 0 are headings. It starts
+// with 22 rows and grows when a run needs more; cells stay until
+// overwritten.
+class TResultGrid {
+public:
+  static constexpr int32_t ColCount = 7;
+  TResultGrid() : FCells(22, std::vector<std::string>(ColCount)) {}
+
+  int32_t RowCount() const { return static_cast<int32_t>(FCells.size()); }
+  // "" for a cell outside the grid.
+  const std::string& Cell(int32_t Col, int32_t Row) const;
+  // Grows the grid to take Row; a column outside 0..6 raises EListError.
+  void SetCell(int32_t Col, int32_t Row, const std::string& Text);
+  const std::vector<std::string>& Row(int32_t Row) const { return FCells.at(static_cast<size_t>(Row)); }
+
+private:
+  std::vector<std::vector<std::string>> FCells;
+};
+
+// What the page's progress labels show, reported at each step.
+struct TCrossTestProgress {
+  int32_t Column = 0;          // 1 LC, 2 NB, 3 KNN
+  std::string Classifier;      // "LC", "NB", "KNN"
+  std::string Table;
+  int32_t TableIndex = 0;      // position in the sorted table list
+  int32_t TableCount = 0;
+  int32_t Split = -1;          // -1: the table was just opened, or pruning
+  bool Optimizing = false;     // pruning the table's attributes
+  std::string TableText;       // "Current database table: IRIS.DB"
+  std::string SplitText;       // "Split number: 3" / "Optimizing..."; "" when the table opens
+  int64_t ElapsedMs = 0;       // since the start of this classifier's run
+};
+
+class TCrossTest : public TComponent {
+public:
+  // Creates the components with their settings, then, as the page does on
+  // creation: closes DataTable, adds the alias "HalvornAIDataD" with
+  // DataPath and the "PARADOX" driver unless the session has it (any letter
+  // case), sets DataTable's database to it and fills the table list with
+  // its "*.DB" tables. Raises what the session raises for a missing folder.
+  TCrossTest(TComponent* AOwner, TSession& Session, const std::string& DataPath);
+  ~TCrossTest() override;
+  std::string TypeName() const override { return "TCrossTest"; }
+
+  TLinearClassifier& LC() const { return *FLC; }
+  TNaiveBayes& NB() const { return *FNB; }
+  TKNearestNeighbors& KNN() const { return *FKNN; }
+  TDBClassifier& DBLC() const { return *FDBLC; }
+  TTable& DataTable() const { return *FDataTable; }
+
+  // The alias's tables as listed at creation; the caller may narrow it.
+  // Run sorts it (letter case ignored).
+  const std::vector<std::string>& TableList() const { return FTableList; }
+  void SetTableList(std::vector<std::string> Value) { FTableList = std::move(Value); }
+
+  // Splits per table, 1 to 30 (default 1); others raise Exception
+  // "Test runs must be from 1 to 30".
+  int32_t Runs() const { return FRuns; }
+  void SetRuns(int32_t Value);
+  // Neighbours of KNN, 1 to 50 (default 10); others raise Exception
+  // "K neighbors must be from 1 to 50".
+  int32_t KNeighbors() const;
+  void SetKNeighbors(int32_t Value);
+  bool Pruning() const { return FPruning; }
+  void SetPruning(bool Value) { FPruning = Value; }
+
+  void SetOnProgress(std::function<void(const TCrossTestProgress&)> Value) { FOnProgress = std::move(Value); }
+
+  // The whole cross test: sorts the table list, writes the headings and runs
+  // LC, NB and KNN in turn into columns 1, 2, 3.
+  void Run();
+  const TResultGrid& ResultGrid() const { return FGrid; }
+  // Row of the time line: the number of tables + 1.
+  int32_t TimeRow() const { return static_cast<int32_t>(FTableList.size()) + 1; }
+
+  static const std::vector<std::string>& Headings();  // row 0, columns 0..6
+
+private:
+  void RunClassifierTest(int32_t Column);
+  void Report(TCrossTestProgress& Progress);
+
+  TSession& FSession;
+  TLinearClassifier* FLC = nullptr;
+  TNaiveBayes* FNB = nullptr;
+  TKNearestNeighbors* FKNN = nullptr;
+  TDBClassifier* FDBLC = nullptr;
+  TTable* FDataTable = nullptr;
+  std::vector<std::string> FTableList;
+  int32_t FRuns = 1;
+  bool FPruning = false;
+  TResultGrid FGrid;
+  std::function<void(const TCrossTestProgress&)> FOnProgress;
+};
