@@ -8,16 +8,20 @@
 //
 //   0x00                      delimiter: a name never contains NUL, CR or LF
 //   Flags (int32)             bit 0: the scales are to be recomputed (SpanChanged)
+//   DiscreteAttributeCount + FloatAttributeCount bytes
+//                             the attribute switches (1 enabled, 0 disabled),
+//                             discrete attributes first
 //   E (int32)                 number of examples
 //   E x { ClassIndex (int32, a position among the names),
 //         D (int32), F (int32),
 //         D x int32 discrete values, F x double float values }
 //
 // all little-endian, and nothing after it. Without examples the names run to
-// the end of the stream, as the format has always been; with them, the
-// delimiter ends the names and every example keeps its class and its own
-// record lengths (those in force when it was stored), so a reloaded
-// classifier finds the same neighbours.
+// the end of the stream, as the format has always been, and the switches are
+// not stored (a loaded model has every attribute enabled); with them, the
+// delimiter ends the names, the switches are kept and every example keeps its
+// class and its own record lengths (those in force when it was stored), so a
+// reloaded classifier finds the same neighbours.
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -70,6 +74,10 @@ public:
     FPos += 8;
     return std::bit_cast<double>(U);
   }
+  uint8_t Byte() {
+    Require(1);
+    return static_cast<uint8_t>(FBytes[FPos++]);
+  }
   int32_t Count(const char* What) {
     const int32_t C = Int32();
     if (C < 0) BadTail("negative " + std::string(What) + " (" + std::to_string(C) + ")");
@@ -98,6 +106,8 @@ void TKNearestNeighbors::SaveToStream(TStream& Stream) const {
   if (!FStoreExamples) return;
   Stream.WriteByte(ExamplesDelimiter);
   Stream.WriteInt32(FSpanChanged ? FlagSpanChanged : 0);
+  for (const TAttributeParam& P : FDiscreteParams) Stream.WriteByte(P.Enabled ? 1 : 0);
+  for (const TAttributeParam& P : FFloatParams) Stream.WriteByte(P.Enabled ? 1 : 0);
   Stream.WriteInt32(FExampleCount);
   for (int32_t i = 0; i < FExampleCount; ++i) {
     const TExampleRecord& E = FExamples[static_cast<size_t>(i)];
@@ -145,9 +155,16 @@ void TKNearestNeighbors::LoadFromStream(TStream& Stream) {
 
   std::vector<TExampleRecord> Examples;
   bool SpanChanged = false;
+  std::vector<bool> Switches(FDiscreteParams.size() + FFloatParams.size(), true);
   if (FStoreExamples) {
     TExampleReader R(ExampleBytes);
     SpanChanged = (R.Int32() & FlagSpanChanged) != 0;
+    R.Require(static_cast<int64_t>(Switches.size()));
+    for (size_t i = 0; i < Switches.size(); ++i) {
+      const uint8_t B = R.Byte();
+      if (B > 1) BadTail("attribute switch " + std::to_string(B));
+      Switches[i] = B == 1;
+    }
     const int32_t Count = R.Count("example count");
     R.Require(int64_t{Count} * ExampleHeaderSize);
     Examples.resize(static_cast<size_t>(Count));
@@ -182,4 +199,7 @@ void TKNearestNeighbors::LoadFromStream(TStream& Stream) {
   FExampleCount = static_cast<int32_t>(FExamples.size());
   FSpanChanged = SpanChanged;
   ClearNeighbors();
+  for (size_t i = 0; i < FDiscreteParams.size(); ++i) FDiscreteParams[i] = TAttributeParam{Switches[i], 1.0};
+  for (size_t i = 0; i < FFloatParams.size(); ++i)
+    FFloatParams[i] = TAttributeParam{Switches[FDiscreteParams.size() + i], 1.0};
 }
