@@ -4,6 +4,7 @@
 #include "DBClassifier.h"
 
 #include <algorithm>
+#include <climits>
 #include <exception>
 
 #include "ClassRegistry.h"
@@ -170,6 +171,7 @@ void TDBClassifier::CreateAttributes() {
 
 void TDBClassifier::PrepareAttributes() {
   TClassifier& Target = RequireClassifier();
+  if (FDataset && FAttributes.Count() > 0) FDataset->CheckActive();  // its fields exist only while open
   int32_t D = 0;
   int32_t F = 0;
   FClassColumn = nullptr;
@@ -199,6 +201,12 @@ void TDBClassifier::PrepareAttributes() {
 }
 
 // --- Rows -------------------------------------------------------------------------
+
+namespace {
+// A one-based code made zero-based; the lowest integer has no predecessor
+// and is negative, so missing, already.
+int32_t ZeroBasedCode(int32_t V) { return V == INT32_MIN ? V : V - 1; }
+}  // namespace
 
 void TDBClassifier::RebindFields() {
   // Fields live while their dataset is open (Close destroys them), so a
@@ -235,7 +243,7 @@ void TDBClassifier::FillRecords() {
           V = Column->ValueIndex(FMissingDiscreteValue);
         } else {
           V = Field->AsInteger();
-          V = V == FMissingDiscreteIndex ? -1 : (OneBased ? V - 1 : V);
+          V = V == FMissingDiscreteIndex ? -1 : (OneBased ? ZeroBasedCode(V) : V);
         }
         FDiscreteBuffer[I++] = V;
         break;
@@ -443,7 +451,7 @@ void TDBClassifier::DoIndexNextRecord(int32_t& ClassIndex, std::span<int32_t> Di
       ClassIndex = Target.ClassIndex(Field->AsString());
       break;
     case TAttributeKind::akDiscreteIndexed:
-      ClassIndex = Target.IndexesZeroBased() ? Field->AsInteger() : Field->AsInteger() - 1;
+      ClassIndex = Target.IndexesZeroBased() ? Field->AsInteger() : ZeroBasedCode(Field->AsInteger());
       break;
     default:
       throw Exception("Class must be discrete!");
