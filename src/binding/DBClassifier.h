@@ -15,6 +15,13 @@
 // notification) when either is destroyed. Destroying the binding takes its
 // handlers off a classifier that outlives it.
 //
+// Fields: a dataset's fields live only while it is open, so the columns are
+// bound to them by name again at the start of every pass, of ReadRecord,
+// LearnRecord and ClassifyRecord, and of every walk of the classifier
+// (OnPushPosition, OnFirstRecord); rows within a pass read the bound fields
+// without lookups or allocations. The columns, kinds and value codes are
+// those of the last PrepareAttributes (LearnDataset prepares them).
+//
 // Class indexes: a missing discrete value always reaches the classifier as -1
 // (binding a classifier sets its MissingDiscreteIndex to -1). Indexed codes of
 // a one-based classifier (IndexesZeroBased false) are passed minus one; the
@@ -140,12 +147,15 @@ public:
   std::string ClassifyRecord();
   // Learns the current row into the class of the class field.
   void LearnRecord();
-  // Converts the current row into DiscreteBuffer and FloatBuffer.
+  // Converts the current row into DiscreteBuffer and FloatBuffer. Raises when
+  // the columns changed since they were prepared.
   void ReadRecord();
   // Rebuilds the columns from the dataset's fields, skipping IgnoreFields.
   void CreateAttributes();
-  // Resolves akAuto kinds, numbers the attributes, sizes the buffers and sets
-  // the classifier's FloatAttributeCount, then DiscreteAttributeCount.
+  // Resolves akAuto kinds, numbers the attributes, binds the fields, sizes the
+  // buffers and sets the classifier's FloatAttributeCount, then
+  // DiscreteAttributeCount. A column naming a field the dataset lacks raises
+  // "Field 'X' not found" before the classifier is touched.
   void PrepareAttributes();
   // Empties the columns, then clears the bound classifier.
   void Clear();
