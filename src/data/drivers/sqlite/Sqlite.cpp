@@ -25,6 +25,8 @@ TSqliteDb OpenSqlite(const std::string& DatabaseFile, bool Create) {
     throw EFOpenError("Cannot open database file '" + DatabaseFile + "': " + Text);
   }
   sqlite3_busy_timeout(Raw, 5000);
+  // Reading through a memory map saves a copy per page on long walks.
+  sqlite3_exec(Raw, "PRAGMA mmap_size = 1073741824", nullptr, nullptr, nullptr);
   return Db;
 }
 
