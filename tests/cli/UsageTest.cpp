@@ -2,37 +2,17 @@
 // works on every command.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "PelloryTool.h"
+#include "ToolRun.h"
 
-namespace {
-
-struct TRun {
-  int Status = -1;
-  std::string Out;
-  std::string Err;
-};
-
-TRun Run(std::vector<std::string> Args) {
-  std::ostringstream Out, Err;
-  TToolIO IO{Out, Err, false, "/nonexistent-pellory-folder"};
-  TRun R;
-  R.Status = RunPellory(Args, IO);
-  R.Out = Out.str();
-  R.Err = Err.str();
-  return R;
-}
-
-}  // namespace
 
 TEST(RunPellory, UnknownCommandOrNoneIsAUsageError) {
-  TRun R = Run({});
+  TToolRun R = Pellory({});
   EXPECT_EQ(R.Status, 2);
   EXPECT_NE(R.Err.find("usage: pellory COMMAND"), std::string::npos);
-  R = Run({"crossstest"});
+  R = Pellory({"crossstest"});
   EXPECT_EQ(R.Status, 2);
   EXPECT_NE(R.Err.find("unknown command 'crossstest'"), std::string::npos);
   EXPECT_TRUE(R.Out.empty());
@@ -41,14 +21,14 @@ TEST(RunPellory, UnknownCommandOrNoneIsAUsageError) {
 TEST(RunPellory, HelpOnEveryCommand) {
   for (const std::string Command :
        {"tables", "fields", "export", "import", "crosstest", "train", "classify", "bench"}) {
-    const TRun R = Run({Command, "--help"});
+    const TToolRun R = Pellory({Command, "--help"});
     EXPECT_EQ(R.Status, 0) << Command;
     EXPECT_EQ(R.Out.rfind("usage: pellory " + Command, 0), 0u) << Command;
     EXPECT_TRUE(R.Err.empty()) << Command;
   }
   // -h too, and help beats missing arguments.
-  EXPECT_EQ(Run({"train", "-h"}).Status, 0);
-  const TRun Top = Run({"--help"});
+  EXPECT_EQ(Pellory({"train", "-h"}).Status, 0);
+  const TToolRun Top = Pellory({"--help"});
   EXPECT_EQ(Top.Status, 0);
   EXPECT_NE(Top.Out.find("crosstest"), std::string::npos);
 }
@@ -61,11 +41,11 @@ TEST(RunPellory, MalformedNumbersAreUsageErrors) {
       {"bench", "--learn", "-1"},     {"bench", "--test", "99999999999"}, {"train", "T", "--k", "x", "--classifier", "knn", "--model", "m"},
   };
   for (const auto& Line : Lines) {
-    const TRun R = Run(Line);
+    const TToolRun R = Pellory(Line);
     EXPECT_EQ(R.Status, 2) << Line[0] << " " << Line[1];
     EXPECT_NE(R.Err.find("is not an integer from"), std::string::npos) << R.Err;
   }
-  const TRun R = Run({"crosstest", "--runs", "abc"});
+  const TToolRun R = Pellory({"crosstest", "--runs", "abc"});
   EXPECT_EQ(R.Err, "pellory crosstest: --runs: 'abc' is not an integer from 1 to 30\n");
 }
 
@@ -93,7 +73,7 @@ TEST(RunPellory, OptionsAndArgumentsAreChecked) {
       {{"bench", "--data", "x"}, "unknown option '--data'"},
   };
   for (const TCase& C : Cases) {
-    const TRun R = Run(C.Line);
+    const TToolRun R = Pellory(C.Line);
     EXPECT_EQ(R.Status, 2) << C.Message;
     EXPECT_NE(R.Err.find(C.Message), std::string::npos) << "expected '" << C.Message << "' in: " << R.Err;
     EXPECT_TRUE(R.Out.empty()) << C.Message;
@@ -102,21 +82,19 @@ TEST(RunPellory, OptionsAndArgumentsAreChecked) {
 
 TEST(RunPellory, RuntimeErrorsGiveStatusOne) {
   // The default data source does not exist here.
-  TRun R = Run({"tables"});
+  TToolRun R = Pellory({"tables"});
   EXPECT_EQ(R.Status, 1);
   EXPECT_EQ(R.Err.rfind("pellory tables: ", 0), 0u) << R.Err;
-  R = Run({"fields", "NONE.DB", "--data", "/nonexistent-pellory-folder"});
+  R = Pellory({"fields", "NONE.DB", "--data", "/nonexistent-pellory-folder"});
   EXPECT_EQ(R.Status, 1);
   EXPECT_FALSE(R.Err.empty());
 }
 
 TEST(RunPellory, BenchPrintsThePageTexts) {
-  const TRun R = Run({"bench", "--classes", "3", "--discrete", "2", "--float", "2", "--learn", "3000", "--test",
+  const TToolRun R = Pellory({"bench", "--classes", "3", "--discrete", "2", "--float", "2", "--learn", "3000", "--test",
                       "1500"});
   ASSERT_EQ(R.Status, 0) << R.Err;
-  std::istringstream Lines(R.Out);
-  std::vector<std::string> L;
-  for (std::string Line; std::getline(Lines, Line);) L.push_back(Line);
+  const std::vector<std::string> L = Lines(R.Out);
   ASSERT_EQ(L.size(), 6u) << R.Out;
   EXPECT_EQ(L[0], "Learned cases = 3000");
   EXPECT_EQ(L[1].rfind("Time: 00:", 0), 0u);
@@ -129,7 +107,7 @@ TEST(RunPellory, BenchPrintsThePageTexts) {
 }
 
 TEST(RunPellory, BenchWithoutLearnedClassesRefusesToClassify) {
-  const TRun R = Run({"bench", "--learn", "0", "--test", "10"});
+  const TToolRun R = Pellory({"bench", "--learn", "0", "--test", "10"});
   EXPECT_EQ(R.Status, 1);
   EXPECT_NE(R.Err.find("Learn first!"), std::string::npos);
   EXPECT_NE(R.Out.find("Learned cases = 0"), std::string::npos);
