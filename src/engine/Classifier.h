@@ -7,9 +7,5 @@
 #include "ClassesList.h"
 #include "StatisticClassifier.h"
 #include "LinearClassifier.h"
-#if __has_include("NaiveBayes.h")
 #include "NaiveBayes.h"
-#endif
-#if __has_include("KNearestNeighbors.h")
 #include "KNearestNeighbors.h"
-#endif

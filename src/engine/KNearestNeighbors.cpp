@@ -13,12 +13,14 @@
 #include <cmath>
 #include <limits>
 
+#include "ClassesList.h"  // MaxDiscreteValueCode
 #include "Exceptions.h"
 
 namespace {
 
 constexpr const char* kDiscreteLength = "Length(DiscreteRecord) <> DiscreteAttributeCount!";
 constexpr const char* kFloatLength = "Length(FloatRecord) <> FloatAttributeCount!";
+constexpr int64_t kMaxClassPosition = MaxDiscreteValueCode;  // the engine's limit on codes
 
 // One float term of the distance, added to the running sum S.
 inline double AddFloatTerm(double S, double Candidate, double Query, double Scale, bool Norm2) {
@@ -209,6 +211,11 @@ void TKNearestNeighbors::LearnIndex(int32_t ClassIndex, std::span<const int32_t>
   CheckRecordLengths(DiscreteRecord, FloatRecord);
   const int64_t Position = FIndexesZeroBased ? int64_t{ClassIndex} : int64_t{ClassIndex} - 1;
   if (Position < 0) throw EListError("List index out of bounds (" + std::to_string(Position) + ")");
+  // Every missing class up to the index is created: a stray huge index
+  // would otherwise exhaust memory one class name at a time.
+  if (Position > kMaxClassPosition)
+    throw Exception("Class index " + std::to_string(ClassIndex) + " out of range (more than " +
+                    std::to_string(kMaxClassPosition + 1) + " classes)");
   EnsureClassCount(Position + 1);
   if (FStoreExamples) AddExample(static_cast<int32_t>(Position), DiscreteRecord, FloatRecord);
   for (size_t i = 0; i < FloatRecord.size(); ++i) {
@@ -480,7 +487,11 @@ void TKNearestNeighbors::ClassifyInternal(std::span<const int32_t> DiscreteRecor
     throw Exception("Attribute parameters do not match the attribute counts");
   if (FSpanChanged) PrepareFloatSpan();
   ClearNeighbors();
-  FNeighbors.reserve(static_cast<size_t>(FKNeighbors));
+  // Room for the whole list once, so later searches insert without
+  // allocating; never more than the stored examples can fill.
+  size_t Room = static_cast<size_t>(FKNeighbors);
+  if (FStoreExamples) Room = std::min(Room, static_cast<size_t>(FExampleCount));
+  FNeighbors.reserve(std::min<size_t>(Room, 4096));
   PrepareQuery(DiscreteRecord, FloatRecord);
   if (FStoreExamples)
     SearchExamples();

@@ -78,6 +78,12 @@ TEST(TKNearestNeighbors, KNeighborsClampsAndLeavesNeighbors) {
   for (double D : {1.0, 2.0, 3.0}) K->InsertNeighbors(Candidate(D, 0));
   K->SetKNeighbors(1);
   EXPECT_EQ(K->Neighbors().size(), 3u);
+  // A huge K only means every candidate is kept.
+  K->SetKNeighbors(2147483647);
+  K->LearnIndex(0, IntVec{}, FloatVec{});
+  K->LearnIndex(0, IntVec{}, FloatVec{});
+  EXPECT_EQ(K->Classify(IntVec{}, FloatVec{}), 0);
+  EXPECT_EQ(K->Neighbors().size(), 2u);
 }
 
 TEST(TKNearestNeighbors, FloatRangeStartsAtZeroAndScalesDistances) {
@@ -301,11 +307,14 @@ TEST(TKNearestNeighbors, LearnIndexCreatesMissingClasses) {
   EXPECT_EQ(One->Classes().Count(), 3);
   EXPECT_EQ(One->Examples()[1].ClassIndex, 0);
 
-  // Positions below 0 change nothing.
+  // Positions below 0, and absurdly large ones, change nothing.
   EXPECT_THROW(One->LearnIndex(0, IntVec{0}, FloatVec{}), EListError);
   EXPECT_THROW(K->LearnIndex(-1, IntVec{0}, FloatVec{}), EListError);
+  EXPECT_EQ(MessageOf([&] { K->LearnIndex(2000000000, IntVec{0}, FloatVec{}); }),
+            "Class index 2000000000 out of range (more than 16777216 classes)");
   EXPECT_EQ(One->ExampleCount(), 2);
   EXPECT_EQ(K->ExampleCount(), 1);
+  EXPECT_EQ(K->Classes().Count(), 4);
 }
 
 TEST(TKNearestNeighbors, LearnByNameInOrderOfFirstAppearance) {
