@@ -4,6 +4,7 @@
 #include "ClassifierBase.h"
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 #include "Convert.h"
@@ -142,7 +143,8 @@ void TClassifier::LearnData() {
     const int32_t Base = FIndexesZeroBased ? 0 : 1;
     while (!IsLast) {
       FOnIndexNextRecord(Index, DiscreteRecord, FloatRecord, IsLast);
-      LearnIndex(Index + Base, DiscreteRecord, FloatRecord);
+      // Saturate instead of overflowing; LearnIndex refuses such an index.
+      LearnIndex(Index > INT32_MAX - Base ? INT32_MAX : Index + Base, DiscreteRecord, FloatRecord);
     }
   } else if (FOnNameNextRecord) {
     while (!IsLast) {

@@ -80,6 +80,12 @@ void TStatisticClassifier::Learn(const std::string& ClassName, std::span<const i
 void TStatisticClassifier::LearnIndex(int32_t ClassIndex, std::span<const int32_t> DiscreteRecord,
                                       std::span<const double> FloatRecord) {
   const int32_t N = FClasses->Count();
+  // Every missing class up to the index is created: a stray huge index would
+  // otherwise exhaust memory one class at a time.
+  const int64_t Wanted = FIndexesZeroBased ? int64_t{ClassIndex} : int64_t{ClassIndex} - 1;
+  if (Wanted > MaxDiscreteValueCode)
+    throw Exception("Class index " + std::to_string(ClassIndex) + " out of range (more than " +
+                    std::to_string(int64_t{MaxDiscreteValueCode} + 1) + " classes)");
   int32_t Position;
   if (FIndexesZeroBased) {
     for (int32_t k = N; k <= ClassIndex; ++k) FClasses->Add(std::to_string(k));

@@ -50,7 +50,9 @@ public:
              std::span<const double> FloatRecord) override;
   // Creates every missing class up to ClassIndex, named after its number in
   // the chosen base ("0", "1", ... or "1", "2", ...), then learns into it.
-  // A position below 0 raises the string list's index error.
+  // A position below 0 raises the string list's index error; a position
+  // above MaxDiscreteValueCode raises "Class index <i> out of range (more
+  // than 16777216 classes)" before anything is created.
   void LearnIndex(int32_t ClassIndex, std::span<const int32_t> DiscreteRecord,
                   std::span<const double> FloatRecord) override;
   // Responses compared as 32-bit floats, strictly greater wins (ties: first

@@ -385,3 +385,22 @@ TEST(TClassifier, PropertyBlockOfNewLinearClassifier) {
   EXPECT_TRUE(R.UsePriorProbability());
   EXPECT_TRUE(std::isnan(R.MissingFloat()));
 }
+
+TEST(TClassifier, LearnDataRefusesAbsurdClassIndex) {
+  auto C = MakeClassifier(1, 0);
+  C->SetIndexesZeroBased(false);
+  C->SetOnPushPosition([](void*&, TObject*) {});
+  C->SetOnFirstRecord([](TObject*) {});
+  C->SetOnPopPosition([](void*, TObject*) {});
+  C->SetOnIndexNextRecord([](int32_t& Ci, std::span<int32_t>, std::span<double>, bool& IsLast) {
+    Ci = std::numeric_limits<int32_t>::max();
+    IsLast = true;
+  });
+  try {
+    C->LearnData();
+    ADD_FAILURE() << "no error";
+  } catch (const Exception& E) {
+    EXPECT_EQ(E.Message(), "Class index 2147483647 out of range (more than 16777216 classes)");
+  }
+  EXPECT_EQ(C->Classes()->Count(), 0);
+}

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 #include <memory>
 
 #include "Classifier.h"
@@ -68,6 +69,9 @@ TEST(TStatisticClassifier, LearnIndexCreatesMissingClasses) {
   EXPECT_EQ(O->ClassName(1), "2");
   EXPECT_EQ(O->Classes()->GetData(1)->LearnedCases(), 1);
   EXPECT_THROW(O->LearnIndex(0, IntVec{0}, FloatVec{}), EListError);
+  EXPECT_EQ(Message([&] { O->LearnIndex(std::numeric_limits<int32_t>::max(), IntVec{0}, FloatVec{}); }),
+            "Class index 2147483647 out of range (more than 16777216 classes)");
+  EXPECT_EQ(O->Classes()->Count(), 2);
   // Existing classes keep their names.
   O->Learn("x", IntVec{0}, FloatVec{});
   O->LearnIndex(4, IntVec{0}, FloatVec{});
