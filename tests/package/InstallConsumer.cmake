@@ -21,7 +21,8 @@ foreach(file include/pellory/engine/Classifier.h include/pellory/framework/Compo
 endforeach()
 
 run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/consumer -G ${GENERATOR}
-    -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_BUILD_TYPE=Release)
+    -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_BUILD_TYPE=Release
+    "-DCMAKE_CXX_FLAGS=${FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${FLAGS}")
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/consumer)
 foreach(program consumer_shared consumer_static)
   run(${WORK_DIR}/consumer/${program})
@@ -31,7 +32,7 @@ endforeach()
 # pkg-config: the same program built from the flags the .pc file gives.
 find_program(PKG_CONFIG pkg-config)
 if(PKG_CONFIG)
-  file(GLOB_RECURSE pc_files ${prefix}/*/pellory.pc)
+  file(GLOB_RECURSE pc_files ${prefix}/pellory.pc)
   list(GET pc_files 0 pc_file)
   get_filename_component(pc_dir ${pc_file} DIRECTORY)
   set(ENV{PKG_CONFIG_PATH} ${pc_dir})
@@ -39,6 +40,7 @@ if(PKG_CONFIG)
   string(STRIP "${run_output}" flags)
   separate_arguments(flags UNIX_COMMAND "${flags}")
   get_filename_component(libdir ${pc_dir} DIRECTORY)
-  run(${CXX} -std=c++20 ${CONSUMER_DIR}/SharedConsumer.cpp ${flags} -Wl,-rpath,${libdir} -o ${WORK_DIR}/pc_consumer)
+  separate_arguments(extra UNIX_COMMAND "${FLAGS}")
+  run(${CXX} -std=c++20 ${extra} ${CONSUMER_DIR}/SharedConsumer.cpp ${flags} -Wl,-rpath,${libdir} -o ${WORK_DIR}/pc_consumer)
   run(${WORK_DIR}/pc_consumer)
 endif()
