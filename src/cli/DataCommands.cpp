@@ -42,23 +42,30 @@ int ImportCommand(const TArguments& Args, TToolIO& IO) {
   const std::string& Input = Args.Positionals()[0];
   std::string Name = Args.Positionals()[1];
   if (Name.empty()) throw TUsageError("import: the table name is empty");
+  if (Name.find('/') != std::string::npos) throw TUsageError("import: a table name holds no folder: '" + Name + "'");
   const TDataSource Source(Args, IO);
+  const std::string Extension = fs::path(Name).extension().string();
+  if (Source.Sqlite()) {
+    // SQLite tables carry no extension; the lookup adds it back for callers
+    // that use Paradox names.
+    if (SameText(Extension, ".DB")) Name.resize(Name.size() - 3);
+  } else if (Extension.empty()) {
+    Name += ".DB";
+  } else if (!SameText(Extension, ".DB")) {
+    // Any other extension would make a file the folder's table list never shows.
+    throw TUsageError("import: a Paradox table name ends in .DB, not '" + Extension + "'");
+  }
 
   const TSourceDataset Data = ReadSourceFile(Input, Args.Text("class"));
   const TSampleImporter Importer(Data);
   TImportResult Result;
   bool Replaced = false;
   if (Source.Sqlite()) {
-    // SQLite tables carry no extension; the lookup adds it back for callers
-    // that use Paradox names.
-    if (Name.size() > 3 && SameText(std::string_view(Name).substr(Name.size() - 3), ".DB")) Name.resize(Name.size() - 3);
     if (fs::exists(Source.Path())) {
       for (const std::string& T : Source.TableNames()) Replaced = Replaced || SameText(T, Name);
     }
     Result = Importer.WriteSqlite(Source.Path(), Name);
   } else {
-    if (fs::path(Name).extension().empty()) Name += ".DB";
-    if (Name.find('/') != std::string::npos) throw TUsageError("import: a table name holds no folder: '" + Name + "'");
     fs::create_directories(Source.Path());
     const fs::path File = fs::path(Source.Path()) / Name;
     Replaced = fs::exists(File);

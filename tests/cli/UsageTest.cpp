@@ -71,6 +71,7 @@ TEST(RunPellory, OptionsAndArgumentsAreChecked) {
       {{"tables", "--data", "a", "--sqlite", "b"}, "either --data or --sqlite"},
       {{"tables", "--data", ""}, "--data needs a non-empty value"},
       {{"bench", "--data", "x"}, "unknown option '--data'"},
+      {{"import", "x.arff", "T.csv", "--data", "/nonexistent"}, "a Paradox table name ends in .DB, not '.csv'"},
   };
   for (const TCase& C : Cases) {
     const TToolRun R = Pellory(C.Line);
