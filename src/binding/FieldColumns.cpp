@@ -110,6 +110,8 @@ int32_t TFieldColumn::ValueIndex(std::string_view MissingValue) {
 TFieldColumns::TFieldColumns(TDBClassifier* Owner)
     : TCollection([](TCollection* C) { return std::make_unique<TFieldColumn>(C); }, Owner), FOwner(Owner) {}
 
+TFieldColumns::~TFieldColumns() { Clear(); }
+
 void TFieldColumns::Assign(const TPersistent& Source) {
   const auto* Other = dynamic_cast<const TFieldColumns*>(&Source);
   if (!Other) {

@@ -94,6 +94,8 @@ public:
   // An empty collection of TFieldColumn belonging to Owner (may be nullptr
   // for a free-standing collection, which then has no dataset).
   explicit TFieldColumns(TDBClassifier* Owner);
+  // Frees the columns while they can still reach their collection's owner.
+  ~TFieldColumns() override;
 
   std::string TypeName() const override { return "TFieldColumns"; }
   // From another TFieldColumns: replaces the columns by copies (Assign of
