@@ -7,8 +7,10 @@
 // executable, or into $PELLORY_BENCH_DATA, and reused afterwards.
 //
 // Counters: rows/s (items_per_second), peak_rss_MiB (the process's maximum
-// resident set so far) and rss_growth_MiB (resident set after the pass minus
-// before it: the rows themselves must not stay in memory).
+// resident set so far), rss_growth_MiB (resident set after the pass minus
+// before it, including the file pages of a memory-mapped SQLite table) and
+// anon_growth_MiB (the same for heap memory only: the rows themselves must
+// not stay in memory).
 //
 // BM_WalkTable reads every field of every row without the binding, to tell
 // the data layer's share of the time from the binding's.
@@ -117,6 +119,16 @@ double PeakRssMiB() {
   return static_cast<double>(U.ru_maxrss) / 1024.0;
 }
 
+// Anonymous resident memory (heap and stacks), without the file pages a
+// memory-mapped table brings in: what would grow if rows were kept.
+double AnonRssMiB() {
+  std::ifstream Status("/proc/self/status");
+  std::string Line;
+  while (std::getline(Status, Line))
+    if (Line.rfind("RssAnon:", 0) == 0) return std::stod(Line.substr(8)) / 1024.0;
+  return 0.0;
+}
+
 double CurrentRssMiB() {
   long Pages = 0, Resident = 0;
   if (FILE* F = std::fopen("/proc/self/statm", "r")) {
@@ -157,10 +169,16 @@ void MakeLinear(TLinearClassifier& LC) {
   LC.SetUsePriorProbability(true);
 }
 
-void Finish(benchmark::State& State, double RssBefore) {
+struct TRss {
+  double Total = CurrentRssMiB();
+  double Anon = AnonRssMiB();
+};
+
+void Finish(benchmark::State& State, const TRss& Before) {
   State.SetItemsProcessed(State.iterations() * kRows);
   State.counters["peak_rss_MiB"] = PeakRssMiB();
-  State.counters["rss_growth_MiB"] = CurrentRssMiB() - RssBefore;
+  State.counters["rss_growth_MiB"] = CurrentRssMiB() - Before.Total;
+  State.counters["anon_growth_MiB"] = AnonRssMiB() - Before.Anon;
 }
 
 void BM_LearnDataset(benchmark::State& State, TStore Store) {
@@ -169,7 +187,7 @@ void BM_LearnDataset(benchmark::State& State, TStore Store) {
   MakeLinear(LC);
   TDBClassifier B(nullptr);
   Configure(B, *Table, LC);
-  const double RssBefore = CurrentRssMiB();
+  const TRss RssBefore;
   for (auto _ : State) {
     LC.SoftReset();
     B.LearnDataset(0);
@@ -184,7 +202,7 @@ void BM_ClassifyDataset(benchmark::State& State, TStore Store) {
   TDBClassifier B(nullptr);
   Configure(B, *Table, LC);
   B.LearnDataset(0);
-  const double RssBefore = CurrentRssMiB();
+  const TRss RssBefore;
   double Accuracy = 0;
   for (auto _ : State) benchmark::DoNotOptimize(Accuracy = B.ClassifyDataset(0));
   Finish(State, RssBefore);
@@ -195,7 +213,7 @@ void BM_WalkTable(benchmark::State& State, TStore Store) {
   auto Table = Open(Store);
   std::vector<TField*> Fields;
   for (int32_t I = 0; I < Table->FieldCount(); ++I) Fields.push_back(Table->Fields(I));
-  const double RssBefore = CurrentRssMiB();
+  const TRss RssBefore;
   for (auto _ : State) {
     double Sum = 0;
     for (Table->First(); !Table->Eof(); Table->Next())
