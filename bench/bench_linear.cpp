@@ -4,35 +4,16 @@
 // one record for every case, as the page does; the "Varied" cases cycle
 // through a pool of random records so the branch predictor is not flattered.
 //
-// A counting operator new reports allocations per case (expected 0): the
-// counter is the benchmark's own instrument, not engine state.
+// A counting operator new (bench/support/AllocationCounter.h) reports
+// allocations per case (expected 0): the counter is the benchmark's own
+// instrument, not engine state.
 #include <benchmark/benchmark.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <random>
 #include <vector>
 
+#include "AllocationCounter.h"
 #include "Classifier.h"
-
-namespace {
-std::atomic<long long> Allocations{0};
-}
-
-// The replacements pair malloc with free on purpose.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-void* operator new(std::size_t Size) {
-  Allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* P = std::malloc(Size ? Size : 1)) return P;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t Size) { return operator new(Size); }
-void operator delete(void* P) noexcept { std::free(P); }
-void operator delete[](void* P) noexcept { std::free(P); }
-void operator delete(void* P, std::size_t) noexcept { std::free(P); }
-void operator delete[](void* P, std::size_t) noexcept { std::free(P); }
 
 namespace {
 
@@ -82,7 +63,7 @@ void Report(benchmark::State& State, long long AllocationsBefore) {
   const auto Cases = static_cast<double>(State.iterations());
   State.counters["cases/s"] = benchmark::Counter(Cases, benchmark::Counter::kIsRate);
   State.counters["allocs/case"] =
-      static_cast<double>(Allocations.load() - AllocationsBefore) / (Cases > 0 ? Cases : 1);
+      static_cast<double>(AllocationCount() - AllocationsBefore) / (Cases > 0 ? Cases : 1);
 }
 
 void Learn(benchmark::State& State, size_t Pool) {
@@ -91,7 +72,7 @@ void Learn(benchmark::State& State, size_t Pool) {
   WarmUp(*C, R);
   const size_t Mask = Pool - 1;
   size_t i = 0;
-  const long long Before = Allocations.load();
+  const long long Before = AllocationCount();
   for (auto _ : State) {
     const size_t p = i & Mask;
     C->LearnIndex(R.ClassOf[i & (PoolSize - 1)], R.D[p], R.F[p]);
@@ -110,7 +91,7 @@ void Classify(benchmark::State& State, size_t Pool) {
   const size_t Mask = Pool - 1;
   size_t i = 0;
   int64_t Sum = 0;
-  const long long Before = Allocations.load();
+  const long long Before = AllocationCount();
   for (auto _ : State) {
     const size_t p = i & Mask;
     Sum += C->Classify(R.D[p], R.F[p]);

@@ -5,21 +5,18 @@
 //
 // Every benchmark also reports allocs_per_item: heap allocations per
 // learned or classified case inside the timed loop, counted by the
-// replacement operator new below. Learning and classifying should allocate
-// nothing once the model's arrays have reached their size.
+// replacement operator new of bench/support/AllocationCounter.cpp. Learning
+// and classifying should allocate nothing once the model's arrays have
+// reached their size.
 #include <benchmark/benchmark.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <random>
 #include <vector>
 
+#include "AllocationCounter.h"
 #include "Classifier.h"
 
 namespace {
-
-std::atomic<long long> Allocations{0};
 
 constexpr int32_t kClasses = 20;
 constexpr int32_t kDiscrete = 15;
@@ -50,7 +47,7 @@ std::vector<Case> MakeCases(size_t Count, int32_t Discrete, int32_t Float, uint3
 void ReportAllocations(benchmark::State& State, long long Before) {
   State.SetItemsProcessed(State.iterations());
   State.counters["allocs_per_item"] =
-      static_cast<double>(Allocations.load() - Before) / static_cast<double>(State.iterations());
+      static_cast<double>(AllocationCount() - Before) / static_cast<double>(State.iterations());
 }
 
 void BM_NaiveBayesLearn(benchmark::State& State) {
@@ -61,7 +58,7 @@ void BM_NaiveBayesLearn(benchmark::State& State) {
   // Reach every class and value once, so the loop measures steady learning.
   for (const Case& C : Cases) B.LearnIndex(C.Class, C.D, NoFloats);
   size_t i = 0;
-  const long long Before = Allocations.load();
+  const long long Before = AllocationCount();
   for (auto _ : State) {
     const Case& C = Cases[i++ & (kRecords - 1)];
     B.LearnIndex(C.Class, C.D, NoFloats);
@@ -79,7 +76,7 @@ void BM_NaiveBayesLearnByName(benchmark::State& State) {
   const std::vector<double> NoFloats;
   for (const Case& C : Cases) B.Learn(Names[static_cast<size_t>(C.Class)], C.D, NoFloats);
   size_t i = 0;
-  const long long Before = Allocations.load();
+  const long long Before = AllocationCount();
   for (auto _ : State) {
     const Case& C = Cases[i++ & (kRecords - 1)];
     B.Learn(Names[static_cast<size_t>(C.Class)], C.D, NoFloats);
@@ -88,15 +85,24 @@ void BM_NaiveBayesLearnByName(benchmark::State& State) {
 }
 BENCHMARK(BM_NaiveBayesLearnByName);
 
-void BM_NaiveBayesClassify(benchmark::State& State) {
+// Naive Bayes trained on 20,000 cases, and the queries the classifying
+// benchmarks cycle through.
+struct TTrainedBayes {
   const std::vector<Case> Train = MakeCases(20000, kDiscrete, 0, 3);
   const std::vector<Case> Queries = MakeCases(kRecords, kDiscrete, 0, 4);
-  TNaiveBayes B(nullptr);
-  B.SetDiscreteAttributeCount(kDiscrete);
+  TNaiveBayes B{nullptr};
   const std::vector<double> NoFloats;
-  for (const Case& C : Train) B.LearnIndex(C.Class, C.D, NoFloats);
+  TTrainedBayes() {
+    B.SetDiscreteAttributeCount(kDiscrete);
+    for (const Case& C : Train) B.LearnIndex(C.Class, C.D, NoFloats);
+  }
+};
+
+void BM_NaiveBayesClassify(benchmark::State& State) {
+  TTrainedBayes Trained;
+  auto& [Train, Queries, B, NoFloats] = Trained;
   size_t i = 0;
-  const long long Before = Allocations.load();
+  const long long Before = AllocationCount();
   for (auto _ : State) {
     const Case& C = Queries[i++ & (kRecords - 1)];
     benchmark::DoNotOptimize(B.Classify(C.D, NoFloats));
@@ -106,15 +112,11 @@ void BM_NaiveBayesClassify(benchmark::State& State) {
 BENCHMARK(BM_NaiveBayesClassify);
 
 void BM_NaiveBayesClassifyResponse(benchmark::State& State) {
-  const std::vector<Case> Train = MakeCases(20000, kDiscrete, 0, 3);
-  const std::vector<Case> Queries = MakeCases(kRecords, kDiscrete, 0, 4);
-  TNaiveBayes B(nullptr);
-  B.SetDiscreteAttributeCount(kDiscrete);
-  const std::vector<double> NoFloats;
-  for (const Case& C : Train) B.LearnIndex(C.Class, C.D, NoFloats);
+  TTrainedBayes Trained;
+  auto& [Train, Queries, B, NoFloats] = Trained;
   std::vector<double> Response(kClasses);
   size_t i = 0;
-  const long long Before = Allocations.load();
+  const long long Before = AllocationCount();
   for (auto _ : State) {
     const Case& C = Queries[i++ & (kRecords - 1)];
     benchmark::DoNotOptimize(B.ClassifyResponse(C.D, NoFloats, Response));
@@ -136,7 +138,7 @@ void BM_KNearestNeighborsClassify(benchmark::State& State) {
   for (const Case& C : Train) K.LearnIndex(C.Class, C.D, C.F);
   K.Classify(Queries[0].D, Queries[0].F);  // sizes the work space
   size_t i = 0;
-  const long long Before = Allocations.load();
+  const long long Before = AllocationCount();
   for (auto _ : State) {
     const Case& C = Queries[i++ & 255];
     benchmark::DoNotOptimize(K.Classify(C.D, C.F));
@@ -148,20 +150,5 @@ void BM_KNearestNeighborsClassify(benchmark::State& State) {
 BENCHMARK(BM_KNearestNeighborsClassify)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
-
-// Counting allocator for allocs_per_item; the replacements pair malloc
-// with free on purpose.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-void* operator new(std::size_t Size) {
-  Allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* P = std::malloc(Size ? Size : 1)) return P;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t Size) { return operator new(Size); }
-void operator delete(void* P) noexcept { std::free(P); }
-void operator delete[](void* P) noexcept { std::free(P); }
-void operator delete(void* P, std::size_t) noexcept { std::free(P); }
-void operator delete[](void* P, std::size_t) noexcept { std::free(P); }
 
 BENCHMARK_MAIN();

@@ -3,7 +3,6 @@
 #include "BindingTables.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <map>
@@ -11,6 +10,7 @@
 #include "Exceptions.h"
 #include "Session.h"
 #include "Table.h"
+#include "TestSupport.h"
 
 namespace fs = std::filesystem;
 
@@ -20,18 +20,12 @@ using TRows = std::vector<std::vector<TFieldValue>>;
 const TFieldValue Null{};
 
 struct TTables {
-  fs::path Folder;
   TSession Session{nullptr};
+  TTempDir Dir{"pellory-binding"};  // declared after the session: removed before the session goes
+  const fs::path& Folder = Dir.Path;
   TTables() {
-    Folder = fs::temp_directory_path() / ("pellory-binding-" + std::to_string(::getpid()));
-    fs::remove_all(Folder);
-    fs::create_directories(Folder);
     Session.AddStandardAlias("BindingParadox", Folder.string(), "PARADOX");
     Session.AddStandardAlias("BindingSqlite", SqliteFile(), "SQLITE");
-  }
-  ~TTables() {
-    std::error_code Ignored;
-    fs::remove_all(Folder, Ignored);
   }
   std::string SqliteFile() const { return (Folder / "binding.sqlite").string(); }
 };

@@ -17,18 +17,9 @@
 #include "Table.h"
 #include "Exceptions.h"
 #include "RecordingClassifier.h"
+#include "TestSupport.h"
 
 namespace {
-
-template <class F>
-std::string MessageOf(F&& Call) {
-  try {
-    Call();
-  } catch (const Exception& E) {
-    return E.Message();
-  }
-  return "(no exception)";
-}
 
 // The pages' settings: small integers are value codes, the class is "Class".
 void ConfigureLikePages(TDBClassifier& B) {

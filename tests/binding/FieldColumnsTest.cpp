@@ -12,18 +12,9 @@
 #include "DBClassifier.h"
 #include "Exceptions.h"
 #include "Table.h"
+#include "TestSupport.h"
 
 namespace {
-
-template <class F>
-std::string MessageOf(F&& Call) {
-  try {
-    Call();
-  } catch (const Exception& E) {
-    return E.Message();
-  }
-  return "(no exception)";
-}
 
 // Codes ValueIndex gives the rows of a one-column text table, in row order.
 std::vector<int32_t> CodesOf(TStore Store, const std::string& Table, TFieldColumn** Out = nullptr,

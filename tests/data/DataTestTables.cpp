@@ -1,23 +1,10 @@
 #include "DataTestTables.h"
 
-#include <unistd.h>
-
 namespace fs = std::filesystem;
 
 const char* StoreName(TStore Store) { return Store == TStore::Paradox ? "Paradox" : "SQLite"; }
 
-TDataFolder::TDataFolder() {
-  Folder = fs::temp_directory_path() / ("pellory-data-" + std::to_string(::getpid()));
-  fs::remove_all(Folder);
-  fs::create_directories(Folder / "px");
-  SqliteFile = Folder / "tables.sqlite";
-  Folder /= "px";
-}
-
-TDataFolder::~TDataFolder() {
-  std::error_code Ignored;
-  fs::remove_all(Folder.parent_path(), Ignored);
-}
+TDataFolder::TDataFolder() { fs::create_directories(Folder); }
 
 TDataFolder& DataFolder() {
   static TDataFolder Instance;

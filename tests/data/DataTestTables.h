@@ -10,16 +10,17 @@
 #include "Session.h"
 #include "Table.h"
 #include "TableWriter.h"
+#include "TestSupport.h"
 
 enum class TStore { Paradox, Sqlite };
 inline const std::vector<TStore> AllStores{TStore::Paradox, TStore::Sqlite};
 const char* StoreName(TStore Store);
 
 struct TDataFolder {
-  std::filesystem::path Folder;       // Paradox tables
-  std::filesystem::path SqliteFile;   // SQLite tables
+  TTempDir Root{"pellory-data"};
+  std::filesystem::path Folder = Root.Path / "px";                   // Paradox tables
+  std::filesystem::path SqliteFile = Root.Path / "tables.sqlite";   // SQLite tables
   TDataFolder();
-  ~TDataFolder();
 };
 TDataFolder& DataFolder();
 

@@ -7,6 +7,7 @@
 #include "Convert.h"
 #include "Exceptions.h"
 #include "FilterExpression.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -48,12 +49,7 @@ bool Eval(const std::string& Text) {
 
 std::string ErrorOf(const std::string& Text) {
   TRowCursor Row;
-  try {
-    TFilterExpression(Text, Row.Columns());
-  } catch (const Exception& E) {
-    return E.Message();
-  }
-  return "no error";
+  return MessageOf([&] { TFilterExpression(Text, Row.Columns()); });
 }
 
 TEST(TFilterExpression, ComparisonOperatorsOnNumbers) {

@@ -4,23 +4,14 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <functional>
 
 #include "DataTestTables.h"
 #include "Exceptions.h"
+#include "TestSupport.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string MessageOf(const std::function<void()>& Action) {
-  try {
-    Action();
-  } catch (const Exception& E) {
-    return E.Message();
-  }
-  return "no error";
-}
 
 // A folder of its own with tables whose names differ in letter case.
 struct TListing {

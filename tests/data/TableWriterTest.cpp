@@ -12,19 +12,11 @@ extern "C" {
 #include "DataTestTables.h"
 #include "DateTimeText.h"
 #include "Exceptions.h"
+#include "TestSupport.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string MessageOf(const std::function<void()>& Action) {
-  try {
-    Action();
-  } catch (const Exception& E) {
-    return E.Message();
-  }
-  return "no error";
-}
 
 std::unique_ptr<TTable> Open(TSession& Session, TStore Store, const std::string& Name) {
   auto Table = std::make_unique<TTable>(nullptr, &Session);

@@ -12,15 +12,9 @@
 #include "Classifier.h"
 #include "Exceptions.h"
 #include "PropertyStream.h"
+#include "TestSupport.h"
 
 namespace {
-
-std::unique_ptr<TLinearClassifier> MakeClassifier(int32_t D, int32_t F) {
-  auto C = std::make_unique<TLinearClassifier>(nullptr);
-  C->SetDiscreteAttributeCount(D);
-  C->SetFloatAttributeCount(F);
-  return C;
-}
 
 // An outside data source answering the record events from a small table.
 struct TableSource {

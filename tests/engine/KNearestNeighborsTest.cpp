@@ -14,6 +14,7 @@
 #include "Exceptions.h"
 #include "PropertyStream.h"
 #include "Stream.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -25,21 +26,9 @@ constexpr double Inf = std::numeric_limits<double>::infinity();
 
 // A classifier with the given attribute counts that stores its examples.
 std::unique_ptr<TKNearestNeighbors> Make(int32_t D, int32_t F, bool Store = true) {
-  auto K = std::make_unique<TKNearestNeighbors>(nullptr);
-  K->SetDiscreteAttributeCount(D);
-  K->SetFloatAttributeCount(F);
+  auto K = MakeClassifier<TKNearestNeighbors>(D, F);
   K->SetStoreExamples(Store);
   return K;
-}
-
-template <class F>
-std::string MessageOf(F&& Call) {
-  try {
-    Call();
-  } catch (const Exception& E) {
-    return E.Message();
-  }
-  return "(no exception)";
 }
 
 TKRecord Candidate(double Distance, int32_t Example) { return {Distance, 0, Example}; }

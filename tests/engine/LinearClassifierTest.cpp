@@ -5,35 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
 #include <limits>
 #include <memory>
 #include <random>
 
 #include "Classifier.h"
 #include "Exceptions.h"
+#include "TestSupport.h"
 
 namespace {
 
 using IntVec = std::vector<int32_t>;
 using FloatVec = std::vector<double>;
 constexpr double Tol = 5e-6;  // five decimals
-
-std::unique_ptr<TLinearClassifier> MakeClassifier(int32_t D, int32_t F) {
-  auto C = std::make_unique<TLinearClassifier>(nullptr);
-  C->SetDiscreteAttributeCount(D);
-  C->SetFloatAttributeCount(F);
-  return C;
-}
-
-std::string Message(const std::function<void()>& Call) {
-  try {
-    Call();
-  } catch (const Exception& E) {
-    return E.Message();
-  }
-  return "(no error)";
-}
 
 TLClassesListItem& Item(TLinearClassifier& C, int32_t Index) {
   return *static_cast<TLClassesListItem*>(C.Classes()->GetData(Index));
@@ -230,15 +214,15 @@ TEST(TLClassesListItem, WrongLengthsAndValueCodes) {
   auto C = WorkedExample();
   TLClassesListItem& I = Item(*C, 0);
   double W = 0;
-  EXPECT_EQ(Message([&] { I.LearnDiscrete(IntVec{1, 2}); }), "Length(NewDiscreteRecord) <> Length(Discrete)!");
-  EXPECT_EQ(Message([&] { I.LearnFloat(FloatVec{}); }), "Length(NewFloatRecord) <> Length(Float)!");
-  EXPECT_EQ(Message([&] { I.ClassifyDiscrete(IntVec{}, W); }), "Length(Discrete) <> Length(DiscreteSource)!");
-  EXPECT_EQ(Message([&] { I.ClassifyFloat(FloatVec{1, 2}, W); }), "Length(Float) <> Length(FloatSource)!");
-  EXPECT_EQ(Message([&] { C->Classify(IntVec{1}, FloatVec{}); }), "Length(Float) <> Length(FloatSource)!");
+  EXPECT_EQ(MessageOf([&] { I.LearnDiscrete(IntVec{1, 2}); }), "Length(NewDiscreteRecord) <> Length(Discrete)!");
+  EXPECT_EQ(MessageOf([&] { I.LearnFloat(FloatVec{}); }), "Length(NewFloatRecord) <> Length(Float)!");
+  EXPECT_EQ(MessageOf([&] { I.ClassifyDiscrete(IntVec{}, W); }), "Length(Discrete) <> Length(DiscreteSource)!");
+  EXPECT_EQ(MessageOf([&] { I.ClassifyFloat(FloatVec{1, 2}, W); }), "Length(Float) <> Length(FloatSource)!");
+  EXPECT_EQ(MessageOf([&] { C->Classify(IntVec{1}, FloatVec{}); }), "Length(Float) <> Length(FloatSource)!");
   EXPECT_EQ(I.Discrete()[0].Count, 3);
   EXPECT_EQ(I.Float()[0].Count, 3);
   // A value code too large for the counts is refused before anything changes.
-  EXPECT_EQ(Message([&] { I.LearnDiscrete(IntVec{std::numeric_limits<int32_t>::max()}); }),
+  EXPECT_EQ(MessageOf([&] { I.LearnDiscrete(IntVec{std::numeric_limits<int32_t>::max()}); }),
             "Discrete value 2147483647 out of range (0..16777215)");
   EXPECT_EQ(I.Discrete()[0].ValueCount, 6);
   EXPECT_EQ(I.Discrete()[0].Count, 3);
@@ -274,7 +258,7 @@ TEST(TLClassesList, FloatEntropy) {
   EXPECT_EQ(C->Classes()->FloatEntropy(0), 1.0);
   for (double V : {8.0, 10.0, 12.0}) C->Learn("n102", IntVec{}, FloatVec{V});
   EXPECT_NEAR(C->Classes()->FloatEntropy(0), 0.95376, Tol);
-  EXPECT_EQ(Message([&] { C->Classes()->FloatEntropy(1); }), "AttributeIndex > FloatCount-1");
+  EXPECT_EQ(MessageOf([&] { C->Classes()->FloatEntropy(1); }), "AttributeIndex > FloatCount-1");
 
   auto Z = MakeClassifier(0, 1);
   Z->Learn("a", IntVec{}, FloatVec{1});
@@ -309,7 +293,7 @@ TEST(TLClassesList, DiscreteEntropy) {
     S->Learn(N, IntVec{1}, FloatVec{});
   }
   EXPECT_EQ(S->Classes()->DiscreteEntropy(0), 0.5);
-  EXPECT_EQ(Message([&] { S->Classes()->DiscreteEntropy(1); }), "AttributeIndex > DiscreteCount-1");
+  EXPECT_EQ(MessageOf([&] { S->Classes()->DiscreteEntropy(1); }), "AttributeIndex > DiscreteCount-1");
 }
 
 TEST(TLClassesList, QuickSort) {

@@ -11,22 +11,16 @@
 #include "Exceptions.h"
 #include "PropertyStream.h"
 #include "Stream.h"
+#include "TestSupport.h"
 
 namespace {
 
 using IntVec = std::vector<int32_t>;
 using FloatVec = std::vector<double>;
 
-std::unique_ptr<TNaiveBayes> Make(int32_t D, int32_t F = 0) {
-  auto B = std::make_unique<TNaiveBayes>(nullptr);
-  B->SetDiscreteAttributeCount(D);
-  B->SetFloatAttributeCount(F);
-  return B;
-}
-
 // The worked example: class A learns (0, 1), (0, 1), (1, 1), class B (1, 0).
 std::unique_ptr<TNaiveBayes> WorkedExample(int32_t Attributes) {
-  auto B = Make(Attributes);
+  auto B = MakeClassifier<TNaiveBayes>(Attributes);
   const IntVec A[] = {{0, 1}, {0, 1}, {1, 1}};
   for (const IntVec& R : A) B->Learn("A", IntVec(R.begin(), R.begin() + Attributes), FloatVec{});
   const IntVec Rb{1, 0};
@@ -59,16 +53,6 @@ void ExpectTotalsMatchClasses(const TNaiveBayes& B) {
       EXPECT_EQ(Totals[i].Counts[v], Sum) << "attribute " << i << ", value " << v;
     }
   }
-}
-
-template <class F>
-std::string MessageOf(F&& Call) {
-  try {
-    Call();
-  } catch (const Exception& E) {
-    return E.Message();
-  }
-  return "(no exception)";
 }
 
 }  // namespace
@@ -133,7 +117,7 @@ TEST(TNaiveBayes, AllClassesAtOnceAnswerAsEachClassAlone) {
   // values beyond some classes' counts and missing ones.
   std::mt19937 Rng(3);
   std::uniform_int_distribution<int32_t> Value(-1, 7), Class(0, 18);
-  auto B = Make(4);
+  auto B = MakeClassifier<TNaiveBayes>(4);
   for (int n = 0; n < 400; ++n) B->LearnIndex(Class(Rng), IntVec{Value(Rng), Value(Rng), Value(Rng), 1}, FloatVec{});
   B->Classes()->GetData(3)->SetEnabled(false);
   B->Classes()->GetData(8)->SetEnabled(false);
@@ -157,7 +141,7 @@ TEST(TNaiveBayes, AllClassesAtOnceAnswerAsEachClassAlone) {
 }
 
 TEST(TNaiveBayes, FloatAttributesTakeNoPart) {
-  auto B = Make(1, 2);
+  auto B = MakeClassifier<TNaiveBayes>(1, 2);
   B->Learn("x", IntVec{0}, FloatVec{1.0, 2.0});
   B->Learn("y", IntVec{1}, FloatVec{-5.0, 7.0});
   EXPECT_EQ(Responses(*B, {0}, {1.0, 2.0}), Responses(*B, {0}, {-5.0, 1e300}));
@@ -193,7 +177,7 @@ TEST(TNaiveBayes, DisabledClassAnswersZero) {
 }
 
 TEST(TNaiveBayes, CountsGrowAsTheAlgorithmSays) {
-  auto B = Make(1);
+  auto B = MakeClassifier<TNaiveBayes>(1);
   B->Learn("c", IntVec{4}, FloatVec{});
   const TDiscreteRecord& R = B->Classes()->GetData(0)->Discrete()[0];
   EXPECT_EQ(R.ValueCount, 5);
@@ -219,7 +203,7 @@ TEST(TNaiveBayes, CountsGrowAsTheAlgorithmSays) {
 TEST(TNaiveBayes, TotalsAreTheSumsOfTheClassCounts) {
   std::mt19937 Rng(11);
   std::uniform_int_distribution<int32_t> Value(-1, 12), Class(0, 4);
-  auto B = Make(3);
+  auto B = MakeClassifier<TNaiveBayes>(3);
   B->Learn("first", IntVec{2, 2, 2}, FloatVec{});
   B->DiscreteAttributeStateSet(1, false);  // skipped by learning in every class
   for (int n = 0; n < 500; ++n)
@@ -231,8 +215,8 @@ TEST(TNaiveBayes, TotalsAreTheSumsOfTheClassCounts) {
 TEST(TNaiveBayes, DeletedClassLeavesAModelAsIfNeverLearned) {
   std::mt19937 Rng(5);
   std::uniform_int_distribution<int32_t> Value(0, 5), Class(0, 3);
-  auto Full = Make(2);
-  auto Without = Make(2);
+  auto Full = MakeClassifier<TNaiveBayes>(2);
+  auto Without = MakeClassifier<TNaiveBayes>(2);
   for (const char* Name : {"c0", "c1", "c2", "c3"}) Full->Classes()->Add(Name);
   for (const char* Name : {"c1", "c2", "c3"}) Without->Classes()->Add(Name);
   for (int n = 0; n < 300; ++n) {
@@ -264,7 +248,7 @@ TEST(TNaiveBayes, CountsPlacedFromOutsideAreSummedBeforeUse) {
   // What reading a model back does: fresh classes whose records receive
   // counts directly, with no learning and no learned cases.
   auto Learned = WorkedExample(1);
-  auto Loaded = Make(1);
+  auto Loaded = MakeClassifier<TNaiveBayes>(1);
   for (int32_t c = 0; c < 2; ++c) {
     Loaded->Classes()->Add(Learned->Classes()->Strings(c));
     Loaded->Classes()->GetData(c)->Discrete() = Learned->Classes()->GetData(c)->Discrete();

@@ -3,33 +3,17 @@
 // setters, resets, MaxPriorProbability and the entropy measures.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <limits>
 #include <memory>
 
 #include "Classifier.h"
 #include "Exceptions.h"
+#include "TestSupport.h"
 
 namespace {
 
 using IntVec = std::vector<int32_t>;
 using FloatVec = std::vector<double>;
-
-std::unique_ptr<TLinearClassifier> MakeClassifier(int32_t D, int32_t F) {
-  auto C = std::make_unique<TLinearClassifier>(nullptr);
-  C->SetDiscreteAttributeCount(D);
-  C->SetFloatAttributeCount(F);
-  return C;
-}
-
-std::string Message(const std::function<void()>& Call) {
-  try {
-    Call();
-  } catch (const Exception& E) {
-    return E.Message();
-  }
-  return "(no error)";
-}
 
 // One discrete attribute; class Name learns value 0 Zeros times and 1 Ones times.
 void LearnCounts(TLinearClassifier& C, const std::string& Name, int Zeros, int Ones) {
@@ -69,7 +53,7 @@ TEST(TStatisticClassifier, LearnIndexCreatesMissingClasses) {
   EXPECT_EQ(O->ClassName(1), "2");
   EXPECT_EQ(O->Classes()->GetData(1)->LearnedCases(), 1);
   EXPECT_THROW(O->LearnIndex(0, IntVec{0}, FloatVec{}), EListError);
-  EXPECT_EQ(Message([&] { O->LearnIndex(std::numeric_limits<int32_t>::max(), IntVec{0}, FloatVec{}); }),
+  EXPECT_EQ(MessageOf([&] { O->LearnIndex(std::numeric_limits<int32_t>::max(), IntVec{0}, FloatVec{}); }),
             "Class index 2147483647 out of range (more than 16777216 classes)");
   EXPECT_EQ(O->Classes()->Count(), 2);
   // Existing classes keep their names.
@@ -133,7 +117,7 @@ TEST(TStatisticClassifier, EmptyListAndResponseLength) {
   LearnCounts(*C, "a", 1, 0);
   LearnCounts(*C, "b", 1, 0);
   std::vector<double> Short(1, -7.0);
-  EXPECT_EQ(Message([&] { C->ClassifyResponse(IntVec{0}, FloatVec{}, Short); }),
+  EXPECT_EQ(MessageOf([&] { C->ClassifyResponse(IntVec{0}, FloatVec{}, Short); }),
             "Length(Response) <> Classes.Count");
   EXPECT_EQ(Short[0], -7.0);
 }
@@ -153,12 +137,12 @@ TEST(TStatisticClassifier, AttributeStateLivesInTheClasses) {
   C->FloatAttributeStateSet(0, false);
   EXPECT_FALSE(C->Classes()->GetData(1)->Float()[0].Enabled);
 
-  EXPECT_EQ(Message([&] { C->DiscreteAttributeStateSet(2, true); }), "Index > DiscreteCount-1!");
-  EXPECT_EQ(Message([&] { C->FloatAttributeStateSet(1, true); }), "Index > FloatCount-1!");
-  EXPECT_EQ(Message([&] { C->DiscreteAttributeStateGet(2); }), "Index > DiscreteAttributeCount-1");
-  EXPECT_EQ(Message([&] { C->FloatAttributeStateGet(1); }), "Index > FloatAttributeCount-1");
-  EXPECT_EQ(Message([&] { C->DiscreteAttributeStateSet(-1, true); }), "Index < 0!");
-  EXPECT_EQ(Message([&] { C->FloatAttributeStateGet(-1); }), "Index < 0");
+  EXPECT_EQ(MessageOf([&] { C->DiscreteAttributeStateSet(2, true); }), "Index > DiscreteCount-1!");
+  EXPECT_EQ(MessageOf([&] { C->FloatAttributeStateSet(1, true); }), "Index > FloatCount-1!");
+  EXPECT_EQ(MessageOf([&] { C->DiscreteAttributeStateGet(2); }), "Index > DiscreteAttributeCount-1");
+  EXPECT_EQ(MessageOf([&] { C->FloatAttributeStateGet(1); }), "Index > FloatAttributeCount-1");
+  EXPECT_EQ(MessageOf([&] { C->DiscreteAttributeStateSet(-1, true); }), "Index < 0!");
+  EXPECT_EQ(MessageOf([&] { C->FloatAttributeStateGet(-1); }), "Index < 0");
 }
 
 TEST(TStatisticClassifier, CountSettersRebuildRecords) {

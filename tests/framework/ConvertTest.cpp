@@ -7,17 +7,7 @@
 
 #include "Convert.h"
 #include "Exceptions.h"
-
-namespace {
-template <class F> std::string MessageOf(F&& Call) {
-  try {
-    Call();
-  } catch (const Exception& E) {
-    return E.Message();
-  }
-  return "<no exception>";
-}
-}  // namespace
+#include "TestSupport.h"
 
 TEST(Convert, StrToFloatAcceptsUsualNotations) {
   EXPECT_EQ(StrToFloat("999"), 999.0);

@@ -14,6 +14,7 @@
 
 #include "Exceptions.h"
 #include "PropertyStream.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -110,12 +111,7 @@ void Read(const Bytes& B, TComponent& Into) {
 
 std::string ReadError(const Bytes& B) {
   TSample S(nullptr);
-  try {
-    Read(B, S);
-  } catch (const Exception& E) {
-    return E.Message();
-  }
-  return "<no exception>";
+  return MessageOf([&] { Read(B, S); });
 }
 
 Bytes Ext(double V) {

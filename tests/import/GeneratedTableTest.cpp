@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <unistd.h>
 
 #include "ArffReader.h"
 #include "FieldValue.h"
@@ -12,6 +11,7 @@
 #include "SampleRules.h"
 #include "Session.h"
 #include "Table.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -22,21 +22,10 @@ public:
   std::vector<std::vector<TFieldValue>> Rows;
 };
 
-// A fresh folder for one test, removed with everything in it.
-struct TTempDir {
-  TTempDir() {
-    Path = std::filesystem::temp_directory_path() /
-           ("pellory-import-" + std::to_string(getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(Path);
-    std::filesystem::create_directories(Path);
-  }
-  ~TTempDir() {
-    std::error_code Ignored;
-    std::filesystem::remove_all(Path, Ignored);
-  }
-  std::filesystem::path Path;
-};
+// A fresh folder for the running test, removed with everything in it.
+TTempDir FolderOfThisTest() {
+  return TTempDir("pellory-import", ::testing::UnitTest::GetInstance()->current_test_info()->name());
+}
 
 // Every row of the open table, each cell as the dataset reads it.
 std::vector<std::vector<TFieldValue>> ReadAll(TTable& Table) {
@@ -67,7 +56,7 @@ void ExpectSameTable(TTable& Table, const std::vector<TFieldDef>& Fields,
 }  // namespace
 
 TEST(TSampleImporter, ParadoxTableReadsBackAsWritten) {
-  const TTempDir Dir;
+  const TTempDir Dir = FolderOfThisTest();
   const TSourceDataset Source = TArffReader::ReadFile(DataFile("labor.arff"));
   const TSampleImporter Importer(Source);
   TRecordingWriter Expected;
@@ -94,7 +83,7 @@ TEST(TSampleImporter, ParadoxTableReadsBackAsWritten) {
 }
 
 TEST(TSampleImporter, SqliteTableReadsBackAsWritten) {
-  const TTempDir Dir;
+  const TTempDir Dir = FolderOfThisTest();
   const TSourceDataset Source = TArffReader::ReadFile(DataFile("credit-g.arff"));
   const TSampleImporter Importer(Source);
   TRecordingWriter Expected;
@@ -112,7 +101,7 @@ TEST(TSampleImporter, SqliteTableReadsBackAsWritten) {
 }
 
 TEST(TSampleImporter, SplitFiltersSelectTheTwoParts) {
-  const TTempDir Dir;
+  const TTempDir Dir = FolderOfThisTest();
   const TSourceDataset Source = TArffReader::ReadFile(DataFile("iris.arff"));
   TSampleImporter(Source).WriteParadox((Dir.Path / "IRIS.DB").string());
   TSession Session(nullptr);
@@ -139,7 +128,7 @@ TEST(TSampleImporter, SplitFiltersSelectTheTwoParts) {
 }
 
 TEST(TSampleImporter, SessionListsTheBuildsTablesWithAMedicalOneSeventh) {
-  const TTempDir Dir;
+  const TTempDir Dir = FolderOfThisTest();
   const TSourceDataset Source = TArffReader::ReadFile(DataFile("weather.nominal.arff"));
   const TSampleImporter Importer(Source);
   for (const auto& [File, Table] : BuildRules()) Importer.WriteParadox((Dir.Path / Table).string());
