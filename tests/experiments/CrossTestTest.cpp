@@ -45,9 +45,12 @@ void WriteTable(const fs::path& File, int32_t SplitFields = 32) {
   auto Writer = CreateParadoxTable(File.string(), Fields);
   for (int32_t Id = 1; Id <= static_cast<int32_t>(Rows.size()); ++Id) {
     const TRow& R = Rows[static_cast<size_t>(Id - 1)];
-    std::vector<TFieldValue> Cells = {Id, R.Class, 0.0};
-    for (int32_t S = 0; S < SplitFields; ++S) Cells.push_back(InTestPart(S, Id) ? 1 : 0);
-    Cells.push_back(R.A);
+    std::vector<TFieldValue> Cells;
+    Cells.emplace_back(Id);
+    Cells.emplace_back(R.Class);
+    Cells.emplace_back(0.0);
+    for (int32_t S = 0; S < SplitFields; ++S) Cells.emplace_back(InTestPart(S, Id) ? 1 : 0);
+    Cells.emplace_back(R.A);
     Writer->AppendRow(Cells);
   }
   Writer->Close();
