@@ -5,7 +5,7 @@
 
 #include "Convert.h"
 
-TArguments::TArguments(const TCommandSpec& Spec, std::span<const std::string> Args) : FSpec(Spec) {
+TArguments::TArguments(const TCommandSyntax& Syntax, std::span<const std::string> Args) : FSyntax(Syntax) {
   bool OptionsEnded = false;
   for (size_t I = 0; I < Args.size(); ++I) {
     const std::string& Arg = Args[I];
@@ -21,34 +21,34 @@ TArguments::TArguments(const TCommandSpec& Spec, std::span<const std::string> Ar
       FHelp = true;
       continue;
     }
-    if (Arg.rfind("--", 0) != 0) throw TUsageError(Spec.Name + ": unknown option '" + Arg + "'");
+    if (Arg.rfind("--", 0) != 0) throw TUsageError(Syntax.Name + ": unknown option '" + Arg + "'");
     std::string Name = Arg.substr(2);
     std::optional<std::string> Inline;
     if (const size_t Eq = Name.find('='); Eq != std::string::npos) {
       Inline = Name.substr(Eq + 1);
       Name.resize(Eq);
     }
-    const auto Found = std::find_if(Spec.Options.begin(), Spec.Options.end(),
+    const auto Found = std::find_if(Syntax.Options.begin(), Syntax.Options.end(),
                                     [&](const TOptionSpec& O) { return O.Name == Name; });
-    if (Found == Spec.Options.end()) throw TUsageError(Spec.Name + ": unknown option '--" + Name + "'");
-    if (FValues.count(Name)) throw TUsageError(Spec.Name + ": option '--" + Name + "' given twice");
+    if (Found == Syntax.Options.end()) throw TUsageError(Syntax.Name + ": unknown option '--" + Name + "'");
+    if (FValues.count(Name)) throw TUsageError(Syntax.Name + ": option '--" + Name + "' given twice");
     if (!Found->TakesValue) {
-      if (Inline) throw TUsageError(Spec.Name + ": option '--" + Name + "' takes no value");
+      if (Inline) throw TUsageError(Syntax.Name + ": option '--" + Name + "' takes no value");
       FValues[Name] = "";
       continue;
     }
     if (Inline) {
       FValues[Name] = *Inline;
     } else {
-      if (I + 1 >= Args.size()) throw TUsageError(Spec.Name + ": option '--" + Name + "' needs a value");
+      if (I + 1 >= Args.size()) throw TUsageError(Syntax.Name + ": option '--" + Name + "' needs a value");
       FValues[Name] = Args[++I];
     }
   }
   if (FHelp) return;
-  if (FPositionals.size() < Spec.MinPositionals)
-    throw TUsageError(Spec.Name + ": missing argument (see 'pellory " + Spec.Name + " --help')");
-  if (FPositionals.size() > Spec.MaxPositionals)
-    throw TUsageError(Spec.Name + ": unexpected argument '" + FPositionals[Spec.MaxPositionals] + "'");
+  if (FPositionals.size() < Syntax.MinPositionals)
+    throw TUsageError(Syntax.Name + ": missing argument (see 'pellory " + Syntax.Name + " --help')");
+  if (FPositionals.size() > Syntax.MaxPositionals)
+    throw TUsageError(Syntax.Name + ": unexpected argument '" + FPositionals[Syntax.MaxPositionals] + "'");
 }
 
 std::string TArguments::Text(const std::string& Name, const std::string& Default) const {
@@ -58,8 +58,8 @@ std::string TArguments::Text(const std::string& Name, const std::string& Default
 
 std::string TArguments::Required(const std::string& Name, const std::string& Placeholder) const {
   const auto Found = FValues.find(Name);
-  if (Found == FValues.end()) throw TUsageError(FSpec.Name + ": missing --" + Name + " " + Placeholder);
-  if (Found->second.empty()) throw TUsageError(FSpec.Name + ": --" + Name + " needs a non-empty value");
+  if (Found == FValues.end()) throw TUsageError(FSyntax.Name + ": missing --" + Name + " " + Placeholder);
+  if (Found->second.empty()) throw TUsageError(FSyntax.Name + ": --" + Name + " needs a non-empty value");
   return Found->second;
 }
 
@@ -68,7 +68,7 @@ int32_t TArguments::Integer(const std::string& Name, int32_t Min, int32_t Max, i
   if (Found == FValues.end()) return Default;
   const std::optional<int32_t> Value = TryStrToInt(Found->second);
   if (!Value || *Value < Min || *Value > Max)
-    throw TUsageError(FSpec.Name + ": --" + Name + ": '" + Found->second + "' is not an integer from " +
+    throw TUsageError(FSyntax.Name + ": --" + Name + ": '" + Found->second + "' is not an integer from " +
                       std::to_string(Min) + " to " + std::to_string(Max));
   return *Value;
 }

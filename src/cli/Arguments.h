@@ -26,7 +26,7 @@ struct TOptionSpec {
   bool TakesValue = true;  // false: a switch such as --prune
 };
 
-struct TCommandSpec {
+struct TCommandSyntax {
   std::string Name;
   std::string Usage;  // the whole --help text of the command
   std::vector<TOptionSpec> Options;
@@ -36,11 +36,11 @@ struct TCommandSpec {
 
 class TArguments {
 public:
-  // Parses Args (the words after the command) for Spec. --help / -h anywhere
+  // Parses Args (the words after the command) for Syntax. --help / -h anywhere
   // sets Help and skips the positional count check.
-  TArguments(const TCommandSpec& Spec, std::span<const std::string> Args);
+  TArguments(const TCommandSyntax& Syntax, std::span<const std::string> Args);
 
-  const std::string& Command() const { return FSpec.Name; }
+  const std::string& Command() const { return FSyntax.Name; }
   bool Help() const { return FHelp; }
   const std::vector<std::string>& Positionals() const { return FPositionals; }
   bool Has(const std::string& Name) const { return FValues.count(Name) != 0; }
@@ -53,7 +53,7 @@ public:
   int32_t Integer(const std::string& Name, int32_t Min, int32_t Max, int32_t Default) const;
 
 private:
-  const TCommandSpec& FSpec;
+  const TCommandSyntax& FSyntax;
   bool FHelp = false;
   std::vector<std::string> FPositionals;
   std::map<std::string, std::string> FValues;

@@ -15,7 +15,7 @@ const char* const SourceHelp =
     "  --sqlite FILE    a SQLite database file\n";
 
 struct TCommand {
-  TCommandSpec Spec;
+  TCommandSyntax Syntax;
   std::function<int(const TArguments&, TToolIO&)> Run;
 };
 
@@ -128,15 +128,15 @@ int RunPellory(std::span<const std::string> Args, TToolIO& IO) {
   }
   const TCommand* Command = nullptr;
   for (const TCommand& C : CommandTable())
-    if (C.Spec.Name == Word) Command = &C;
+    if (C.Syntax.Name == Word) Command = &C;
   if (!Command) {
     IO.Err << "pellory: unknown command '" << Word << "' (see 'pellory --help')\n";
     return 2;
   }
   try {
-    const TArguments Parsed(Command->Spec, Args.subspan(1));
+    const TArguments Parsed(Command->Syntax, Args.subspan(1));
     if (Parsed.Help()) {
-      IO.Out << Command->Spec.Usage;
+      IO.Out << Command->Syntax.Usage;
       return 0;
     }
     return Command->Run(Parsed, IO);
