@@ -16,19 +16,12 @@
 
 #include "Classifier.h"
 #include "Exceptions.h"
+#include "TestSupport.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-std::string Message(const std::function<void()>& Call) {
-  try {
-    Call();
-  } catch (const Exception& E) {
-    return E.Message();
-  }
-  return "(no error)";
-}
 
 void Put(Bytes& B, std::initializer_list<int> Values) {
   for (int V : Values) B.push_back(static_cast<uint8_t>(V));
@@ -485,7 +478,7 @@ TEST(TStatisticClassifierModelStream, HostileNumbersAreClearErrors) {
   auto Fails = [&](const std::function<void(Bytes&)>& Edit) {
     Bytes B = Good;
     Edit(B);
-    return Message([&] {
+    return MessageOf([&] {
       TLinearClassifier C(nullptr);
       Load(C, B);
     });
@@ -501,7 +494,7 @@ TEST(TStatisticClassifierModelStream, HostileNumbersAreClearErrors) {
   // A count far beyond any table, with no classes to bound it.
   Bytes Huge = LinearHeader({4, 0xFF, 0xFF, 0xFF, 0x7F});
   Put(Huge, {0, 0});
-  EXPECT_EQ(Message([&] {
+  EXPECT_EQ(MessageOf([&] {
               TLinearClassifier C(nullptr);
               Load(C, Huge);
             }),
@@ -540,7 +533,7 @@ TEST(TKNearestNeighborsModelStream, HostileTailsAreClearErrors) {
   auto Fails = [&](const std::function<void(Bytes&)>& Edit) {
     Bytes B = Good;
     Edit(B);
-    return Message([&] {
+    return MessageOf([&] {
       TKNearestNeighbors C(nullptr);
       Load(C, B);
     });

@@ -15,17 +15,10 @@
 
 #include "Classifier.h"
 #include "Exceptions.h"
+#include "TestSupport.h"
 
 namespace {
 
-std::string Message(const std::function<void()>& Call) {
-  try {
-    Call();
-  } catch (const Exception& E) {
-    return E.Message();
-  }
-  return "(no error)";
-}
 
 // The enabled attributes as a bit mask (attribute k is bit k).
 unsigned EnabledMask(const TClassifier& C) {
@@ -173,10 +166,10 @@ TEST(TClassifierPruning, MissingHandlerRaisesBeforeAnySwitchMoves) {
     S.C->SetUsePriorProbability(true);
     std::vector<TIndexRecord> List(3);
     for (int k = 0; k < 3; ++k) List[static_cast<size_t>(k)].Index = k;
-    EXPECT_EQ(Message([&] { S.C->Prune(); }), "OnClassifyTeset = nil");
-    EXPECT_EQ(Message([&] { S.Base().AttributeQuality(List); }), "OnClassifyTeset = nil");
-    EXPECT_EQ(Message([&] { S.C->PrePrune(List); }), "OnClassifyTeset = nil");
-    EXPECT_EQ(Message([&] { S.C->PostPrune(List); }), "OnClassifyTeset = nil");
+    EXPECT_EQ(MessageOf([&] { S.C->Prune(); }), "OnClassifyTeset = nil");
+    EXPECT_EQ(MessageOf([&] { S.Base().AttributeQuality(List); }), "OnClassifyTeset = nil");
+    EXPECT_EQ(MessageOf([&] { S.C->PrePrune(List); }), "OnClassifyTeset = nil");
+    EXPECT_EQ(MessageOf([&] { S.C->PostPrune(List); }), "OnClassifyTeset = nil");
     EXPECT_EQ(EnabledMask(*S.C), 0b101u);
     EXPECT_TRUE(S.C->UsePriorProbability());
   }
@@ -185,9 +178,9 @@ TEST(TClassifierPruning, MissingHandlerRaisesBeforeAnySwitchMoves) {
 TEST(TClassifierPruning, ShortListIsRejectedBeforeAnySwitchMoves) {
   Scripted S(2, 1);
   std::vector<TIndexRecord> List(2);
-  EXPECT_EQ(Message([&] { S.Base().AttributeQuality(List); }), "Length(AttributeList) < AttributeCount");
-  EXPECT_EQ(Message([&] { S.C->PrePrune(List); }), "Length(AttributeList) < AttributeCount");
-  EXPECT_EQ(Message([&] { S.C->PostPrune(List); }), "Length(AttributeList) < AttributeCount");
+  EXPECT_EQ(MessageOf([&] { S.Base().AttributeQuality(List); }), "Length(AttributeList) < AttributeCount");
+  EXPECT_EQ(MessageOf([&] { S.C->PrePrune(List); }), "Length(AttributeList) < AttributeCount");
+  EXPECT_EQ(MessageOf([&] { S.C->PostPrune(List); }), "Length(AttributeList) < AttributeCount");
   EXPECT_EQ(EnabledMask(*S.C), 0b111u);
   EXPECT_TRUE(S.Log.empty());
 }
@@ -199,7 +192,7 @@ TEST(TClassifierPruning, MeasurementErrorPropagatesAndLeavesStateAsItWas) {
   S.C->SetOnClassifyTest([&](TObject*, double&) {
     if (++Calls == 2) throw Exception("test failed");
   });
-  EXPECT_EQ(Message([&] { S.C->Prune(); }), "test failed");
+  EXPECT_EQ(MessageOf([&] { S.C->Prune(); }), "test failed");
   // Raised while attribute 1 alone was on, measured without the prior.
   EXPECT_EQ(EnabledMask(*S.C), 0b010u);
   EXPECT_FALSE(S.C->UsePriorProbability());
@@ -311,7 +304,7 @@ TEST(TLinearClassifierAttributeQuality, RanksByEntropyWithoutTouchingSwitches) {
   EXPECT_TRUE(C.UsePriorProbability());
 
   std::vector<TIndexRecord> Wrong(4);
-  EXPECT_EQ(Message([&] { C.AttributeQuality(Wrong); }), "Length(AttributeList) <> AttributeCount");
+  EXPECT_EQ(MessageOf([&] { C.AttributeQuality(Wrong); }), "Length(AttributeList) <> AttributeCount");
   EXPECT_DOUBLE_EQ(Wrong[0].Quality, 0);
 }
 
