@@ -15,6 +15,18 @@ int64_t MillisecondsSince(TClock::time_point Start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - Start).count();
 }
 
+// The texts the page prints after a pass; the classifying pass shows three
+// digits of milliseconds.
+TBenchmarkRun FinishedRun(const std::string& CountLabel, int32_t Cases, int64_t Milliseconds,
+                          bool ThreeDigitMilliseconds) {
+  TBenchmarkRun Run;
+  Run.Milliseconds = Milliseconds;
+  Run.Cases = Cases < 0 ? 0 : Cases;
+  Run.CountText = CountLabel + std::to_string(Run.Cases);
+  Run.TimeText = "Time: " + FormatClock(Run.Milliseconds, ThreeDigitMilliseconds);
+  Run.RateText = RateText(Run.Cases, Run.Milliseconds);
+  return Run;
+}
 }  // namespace
 
 uint32_t TPseudoRandom::ClockSeed() {
@@ -57,13 +69,7 @@ TBenchmarkRun TLinearBenchmark::Learn(int32_t Classes, int32_t Cases) {
     FClassifier->LearnIndex(static_cast<int32_t>(Random.Below(static_cast<uint32_t>(Classes))), FDiscrete, FFloat);
     if (I % 1000 == 0 && FOnProgress) FOnProgress("Learned cases = " + std::to_string(I));
   }
-  TBenchmarkRun Run;
-  Run.Milliseconds = MillisecondsSince(Start);
-  Run.Cases = Cases < 0 ? 0 : Cases;
-  Run.CountText = "Learned cases = " + std::to_string(Run.Cases);
-  Run.TimeText = "Time: " + FormatClock(Run.Milliseconds, false);
-  Run.RateText = RateText(Run.Cases, Run.Milliseconds);
-  return Run;
+  return FinishedRun("Learned cases = ", Cases, MillisecondsSince(Start), false);
 }
 
 TBenchmarkRun TLinearBenchmark::Classify(int32_t Classes, int32_t Cases) {
@@ -74,11 +80,5 @@ TBenchmarkRun TLinearBenchmark::Classify(int32_t Classes, int32_t Cases) {
     FClassifier->Classify(FDiscrete, FFloat);
     if (I % 1000 == 0 && FOnProgress) FOnProgress("Classified cases = " + std::to_string(I));
   }
-  TBenchmarkRun Run;
-  Run.Milliseconds = MillisecondsSince(Start);
-  Run.Cases = Cases < 0 ? 0 : Cases;
-  Run.CountText = "Classified cases = " + std::to_string(Run.Cases);
-  Run.TimeText = "Time: " + FormatClock(Run.Milliseconds, true);
-  Run.RateText = RateText(Run.Cases, Run.Milliseconds);
-  return Run;
+  return FinishedRun("Classified cases = ", Cases, MillisecondsSince(Start), true);
 }
