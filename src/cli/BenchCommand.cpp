@@ -15,11 +15,12 @@ void PrintRun(const TBenchmarkRun& Run, TToolIO& IO) {
 
 int BenchCommand(const TArguments& Args, TToolIO& IO) {
   constexpr int32_t Most = std::numeric_limits<int32_t>::max();
-  const int32_t Classes = Args.Integer("classes", 1, 10000, 20);
-  const int32_t Discrete = Args.Integer("discrete", 0, 10000, 15);
-  const int32_t Float = Args.Integer("float", 0, 10000, 15);
-  const int32_t LearnCount = Args.Integer("learn", 0, Most, 200000);
-  const int32_t TestCount = Args.Integer("test", 0, Most, 20000);
+  using D = TBenchmarkDefaults;
+  const int32_t Classes = Args.Integer("classes", 1, 10000, D::Classes);
+  const int32_t Discrete = Args.Integer("discrete", 0, 10000, D::DiscreteAttributes);
+  const int32_t Float = Args.Integer("float", 0, 10000, D::FloatAttributes);
+  const int32_t LearnCount = Args.Integer("learn", 0, Most, D::LearnCases);
+  const int32_t TestCount = Args.Integer("test", 0, Most, D::TestCases);
 
   TLinearBenchmark Bench;
   Bench.LinearClassifier().SetDiscreteAttributeCount(Discrete);

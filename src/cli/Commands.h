@@ -4,8 +4,15 @@
 // dispatcher, which prints them.
 #pragma once
 
+#include <memory>
+
 #include "Arguments.h"
+#include "DataSource.h"
 #include "PelloryTool.h"
+
+// The data source the options name: --data DIR, --sqlite FILE, or the folder
+// Data beside the program. Both options, or an empty value, is a TUsageError.
+std::unique_ptr<TDataSource> OpenDataSource(const TArguments& Args, const TToolIO& IO);
 
 int TablesCommand(const TArguments& Args, TToolIO& IO);
 int FieldsCommand(const TArguments& Args, TToolIO& IO);

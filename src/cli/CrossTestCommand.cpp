@@ -5,7 +5,6 @@
 
 #include "Commands.h"
 #include "CrossTest.h"
-#include "DataSource.h"
 #include "ResultFormat.h"
 
 namespace {
@@ -29,22 +28,23 @@ void PrintRow(std::ostream& Out, const std::vector<std::string>& Cells) {
 }  // namespace
 
 int CrossTestCommand(const TArguments& Args, TToolIO& IO) {
-  const int32_t Runs = Args.Integer("runs", 1, 30, 1);
-  const int32_t K = Args.Integer("k", 1, 50, 10);
+  using L = TCrossTestLimits;
+  const int32_t Runs = Args.Integer("runs", L::MinRuns, L::MaxRuns, L::DefaultRuns);
+  const int32_t K = Args.Integer("k", L::MinNeighbors, L::MaxNeighbors, L::DefaultNeighbors);
   std::vector<std::string> Wanted;
   if (Args.Has("tables")) {
     Wanted = SplitList(Args.Text("tables"));
     for (const std::string& Name : Wanted)
       if (Name.empty()) throw TUsageError("crosstest: --tables: an empty table name in '" + Args.Text("tables") + "'");
   }
-  const TDataSource Source(Args, IO);
-  Source.TableNames();  // a missing folder or file is reported with its path
+  const std::unique_ptr<TDataSource> Source = OpenDataSource(Args, IO);
+  Source->TableNames();  // a missing folder or file is reported with its path
 
-  TCrossTest Test(nullptr, Source.Session(), Source.Path());
+  TCrossTest Test(nullptr, Source->Session(), Source->Path());
   if (!Wanted.empty()) {
     std::vector<std::string> Chosen;
     for (const std::string& Name : Wanted) {
-      const std::string Table = Source.ResolveTable(Name);
+      const std::string Table = Source->ResolveTable(Name);
       if (std::find(Chosen.begin(), Chosen.end(), Table) == Chosen.end()) Chosen.push_back(Table);
     }
     Test.SetTableList(Chosen);

@@ -1,11 +1,14 @@
 // Command table, help texts and error reporting of `pellory`.
 #include "PelloryTool.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <vector>
 
 #include "Arguments.h"
 #include "Commands.h"
+#include "SampleLayout.h"
 
 namespace {
 
@@ -19,13 +22,44 @@ struct TCommand {
   std::function<int(const TArguments&, TToolIO&)> Run;
 };
 
+const char* const SourceOptions[] = {"data", "sqlite"};
+
 std::vector<TOptionSpec> WithSource(std::vector<TOptionSpec> Options) {
-  Options.push_back({"data", true});
-  Options.push_back({"sqlite", true});
+  for (const char* Name : SourceOptions) Options.push_back({Name, true});
   return Options;
 }
 
+// The number of leading words of Args that are data-source options with
+// their values ("--data DIR", "--sqlite=FILE"), which may stand before the
+// command as well as after it.
+size_t LeadingSourceWords(std::span<const std::string> Args) {
+  size_t I = 0;
+  while (I < Args.size()) {
+    bool Matched = false;
+    for (const char* Name : SourceOptions) {
+      const std::string Option = std::string("--") + Name;
+      if (Args[I] == Option) {
+        I = std::min(I + 2, Args.size());
+        Matched = true;
+      } else if (Args[I].rfind(Option + "=", 0) == 0) {
+        ++I;
+        Matched = true;
+      }
+      if (Matched) break;
+    }
+    if (!Matched) break;
+  }
+  return I;
+}
+
+std::string N(int32_t Value) { return std::to_string(Value); }
+std::string Range(int32_t Min, int32_t Max) { return N(Min) + " to " + N(Max); }
+
 const std::vector<TCommand>& CommandTable() {
+  using L = TCrossTestLimits;
+  using D = TBenchmarkDefaults;
+  const std::string NeighborsHelp = "  --k K            neighbours of k-NN, " + Range(L::MinNeighbors, L::MaxNeighbors) +
+                                    " (default " + N(L::DefaultNeighbors) + ")\n";
   static const std::vector<TCommand> Table = {
       {{"tables",
         std::string("usage: pellory tables [--data DIR | --sqlite FILE]\n"
@@ -59,21 +93,19 @@ const std::vector<TCommand>& CommandTable() {
         std::string("usage: pellory crosstest [--runs N] [--k K] [--prune] [--tables A,B] [--data DIR | --sqlite FILE]\n"
                     "Cross test of the linear classifier, naive Bayes and k-nearest neighbours over\n"
                     "the split tables of the data source (\"Test1.DB\" is skipped). Prints the\n"
-                    "result grid TAB-separated: headings, one line per table, the time row.\n"
-                    "  --runs N         splits per table, 1 to 30 (default 1: learn and test all rows)\n"
-                    "  --k K            neighbours of k-NN, 1 to 50 (default 10)\n"
-                    "  --prune          prune the attributes of each table first (not \"SATI.DB\")\n"
-                    "  --tables A,B     only these tables\n\n") +
+                    "result grid TAB-separated: headings, one line per table, the time row.\n") +
+            "  --runs N         splits per table, " + Range(L::MinRuns, L::MaxRuns) + " (default " +
+            N(L::DefaultRuns) + ": learn and test all rows)\n" + NeighborsHelp +
+            "  --prune          prune the attributes of each table first (not \"SATI.DB\")\n"
+            "  --tables A,B     only these tables\n\n" +
             SourceHelp,
         WithSource({{"runs", true}, {"k", true}, {"prune", false}, {"tables", true}}), 0, 0},
        CrossTestCommand},
       {{"train",
         std::string("usage: pellory train TABLE --classifier lc|nb|knn [--k K] --model FILE [--data DIR | --sqlite FILE]\n"
                     "Learns every row of TABLE (class field \"Class\") and saves the model to FILE.\n"
-                    "  --classifier     lc (linear), nb (naive Bayes) or knn (k-nearest neighbours)\n"
-                    "  --k K            neighbours of k-NN, 1 to 50 (default 10)\n"
-                    "  --model FILE     the model file to write\n\n") +
-            SourceHelp,
+                    "  --classifier     lc (linear), nb (naive Bayes) or knn (k-nearest neighbours)\n") +
+            NeighborsHelp + "  --model FILE     the model file to write\n\n" + SourceHelp,
         WithSource({{"classifier", true}, {"k", true}, {"model", true}}), 1, 1},
        TrainCommand},
       {{"classify",
@@ -84,8 +116,11 @@ const std::vector<TCommand>& CommandTable() {
         WithSource({{"model", true}}), 1, 1},
        ClassifyCommand},
       {{"bench",
-        "usage: pellory bench [--classes 20] [--discrete 15] [--float 15] [--learn 200000] [--test 20000]\n"
-        "Measures how fast the linear classifier learns and classifies synthetic cases.\n"
+        "usage: pellory bench [--classes " + N(D::Classes) + "] [--discrete " + N(D::DiscreteAttributes) +
+            "] [--float " + N(D::FloatAttributes) + "] [--learn " + N(D::LearnCases) + "] [--test " +
+            N(D::TestCases) +
+            "]\n"
+            "Measures how fast the linear classifier learns and classifies synthetic cases.\n"
         "  --classes N      number of classes, at least 1\n"
         "  --discrete N     number of discrete attributes\n"
         "  --float N        number of float attributes\n"
@@ -110,14 +145,28 @@ std::string ToolUsage() {
       "  train TABLE      learn a table and save the model\n"
       "  classify TABLE   classify a table with a saved model\n"
       "  bench            speed of the linear classifier on synthetic cases\n\n"
-      "'pellory COMMAND --help' describes a command.\n";
+      "'pellory COMMAND --help' describes a command. The data-source options\n"
+      "(--data DIR, --sqlite FILE) may also stand before the command.\n";
   return Text;
 }
 
 }  // namespace
 
-int RunPellory(std::span<const std::string> Args, TToolIO& IO) {
-  if (Args.empty()) {
+std::unique_ptr<TDataSource> OpenDataSource(const TArguments& Args, const TToolIO& IO) {
+  if (Args.Has("data") && Args.Has("sqlite"))
+    throw TUsageError(Args.Command() + ": give either --data or --sqlite, not both");
+  if (Args.Has("sqlite")) return std::make_unique<TDataSource>(Args.Required("sqlite", "FILE"), true);
+  if (Args.Has("data")) return std::make_unique<TDataSource>(Args.Required("data", "DIR"), false);
+  return std::make_unique<TDataSource>((std::filesystem::path(IO.ProgramFolder) / "Data").string(), false);
+}
+
+int RunPellory(std::span<const std::string> AllArgs, TToolIO& IO) {
+  // Source options before the command join the command's own options.
+  const size_t Lead = LeadingSourceWords(AllArgs);
+  std::vector<std::string> Words(AllArgs.begin() + static_cast<std::ptrdiff_t>(Lead), AllArgs.end());
+  Words.insert(Words.end(), AllArgs.begin(), AllArgs.begin() + static_cast<std::ptrdiff_t>(Lead));
+  const std::span<const std::string> Args(Words);
+  if (Args.empty() || Lead == Args.size()) {
     IO.Err << ToolUsage();
     return 2;
   }

@@ -6,16 +6,13 @@
 #include "Convert.h"
 #include "Cursor.h"
 #include "Exceptions.h"
+#include "TableName.h"
 #include "drivers/Drivers.h"
 
 namespace {
 
 const char* const ParadoxDriver = "PARADOX";
 const char* const SqliteDriver = "SQLITE";
-
-bool EndsWithDb(std::string_view Name) {
-  return Name.size() >= 3 && SameText(Name.substr(Name.size() - 3), ".DB");
-}
 
 // Patterns for SQLite tables lose a trailing extension: "*.DB" means "*".
 std::string_view WithoutExtension(std::string_view Pattern) {
@@ -91,7 +88,7 @@ std::vector<std::string> TSession::TableNames(std::string_view AliasName, std::s
   if (Alias.Driver == ParadoxDriver) {
     for (std::string& File : ParadoxTableFiles(Alias.Path)) {
       if (!NameMatches(Pattern, File)) continue;
-      if (!Extensions) File.resize(File.size() - 3);
+      if (!Extensions) File = WithoutTableExtension(File);
       Names.push_back(std::move(File));
     }
   } else {
@@ -117,12 +114,12 @@ std::unique_ptr<TCursor> TSession::OpenTable(std::string_view AliasName, const s
   const TAlias& Alias = FindAlias(AliasName);
   if (Alias.Driver == ParadoxDriver) return OpenParadoxTable(Alias.Path, TableName);
   // A Paradox-style name falls back to the bare table name.
-  if (EndsWithDb(TableName)) {
+  if (HasTableExtension(TableName)) {
     const std::vector<std::string> Tables = SqliteTableNames(Alias.Path, true);
     const bool Exact = std::any_of(Tables.begin(), Tables.end(),
                                    [&](const std::string& T) { return SameText(T, TableName); });
     if (!Exact) {
-      const std::string Bare = TableName.substr(0, TableName.size() - 3);
+      const std::string Bare = WithoutTableExtension(TableName);
       if (std::any_of(Tables.begin(), Tables.end(), [&](const std::string& T) { return SameText(T, Bare); }))
         return OpenSqliteTable(Alias.Path, Bare);
     }

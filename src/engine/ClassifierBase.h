@@ -165,6 +165,10 @@ public:
   virtual void SaveToStream(TStream& Stream) const;
   virtual void LoadFromStream(TStream& Stream);
 
+  // --- Hooks for general code, after the slots above ------------------------
+  // Number of classes the classifier knows. Base: 0.
+  virtual int32_t ClassCount() const { return 0; }
+
   // --- Non-virtual operations --------------------------------------------
   void EnableAttributes();    // discrete, then float
   void DisableAttributes();   // float, then discrete

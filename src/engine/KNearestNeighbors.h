@@ -156,6 +156,7 @@ public:
   double ClassifyTest() override;
   void SaveToStream(TStream& Stream) const override;
   void LoadFromStream(TStream& Stream) override;
+  int32_t ClassCount() const override { return FClasses.Count(); }
 
   // --- Own operations ------------------------------------------------------
   // Number of enabled discrete attributes on which D1 (candidate) and D2

@@ -76,6 +76,7 @@ public:
   // Section 1, then one item block per class.
   void SaveToStream(TStream& Stream) const override;
   void LoadFromStream(TStream& Stream) override;
+  int32_t ClassCount() const override { return FClasses->Count(); }
 
   // Whole-model entropy measures, in percent (see TLClassesList). Entropy
   // averages over all attributes (0 without attributes); the Max...

@@ -5,7 +5,8 @@
 // times into random classes 0..m-1 (LearnIndex), or classified n times
 // (Classify); the run reports the elapsed whole milliseconds and the page's
 // texts. The loops call nothing but the classifier and, every 1000 cases,
-// the progress handler.
+// the progress handler. The figures the page's edits and `pellory bench`
+// start from are TBenchmarkDefaults of SampleLayout.h.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,7 @@
 #include <string>
 
 #include "LinearClassifier.h"
+#include "SampleLayout.h"
 
 struct TBenchmarkRun {
   int64_t Cases = 0;

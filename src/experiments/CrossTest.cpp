@@ -12,16 +12,11 @@
 #include "ResultFormat.h"
 #include "SampleComponents.h"
 #include "SampleDatabase.h"
+#include "SampleLayout.h"
 #include "Session.h"
 #include "Table.h"
 
 namespace {
-
-// A skipped table keeps its grid row as it was; this one is a fixture of the
-// sample database, not data.
-const char* const SkippedTable = "Test1.DB";
-// The satellite table is large enough that pruning it would dominate the run.
-const char* const UnprunedTable = "SATI.DB";
 
 using TClock = std::chrono::steady_clock;
 
@@ -95,14 +90,19 @@ TCrossTest::TCrossTest(TComponent* AOwner, TSession& Session, const std::string&
 TCrossTest::~TCrossTest() = default;
 
 void TCrossTest::SetRuns(int32_t Value) {
-  if (Value < 1 || Value > 30) throw Exception("Test runs must be from 1 to 30");
+  using L = TCrossTestLimits;
+  if (Value < L::MinRuns || Value > L::MaxRuns)
+    throw Exception("Test runs must be from " + std::to_string(L::MinRuns) + " to " + std::to_string(L::MaxRuns));
   FRuns = Value;
 }
 
 int32_t TCrossTest::KNeighbors() const { return FKNN->KNeighbors(); }
 
 void TCrossTest::SetKNeighbors(int32_t Value) {
-  if (Value < 1 || Value > 50) throw Exception("K neighbors must be from 1 to 50");
+  using L = TCrossTestLimits;
+  if (Value < L::MinNeighbors || Value > L::MaxNeighbors)
+    throw Exception("K neighbors must be from " + std::to_string(L::MinNeighbors) + " to " +
+                    std::to_string(L::MaxNeighbors));
   FKNN->SetKNeighbors(Value);
 }
 
@@ -141,7 +141,8 @@ void TCrossTest::RunClassifierTest(int32_t Column) {
 
   for (size_t I = 0; I < FTableList.size(); ++I) {
     const std::string& Table = FTableList[I];
-    if (Table == SkippedTable) continue;
+    // A skipped table keeps its grid row as it was.
+    if (Table == TCrossTestLimits::SkippedTable) continue;
     FDataTable->SetTableName(Table);
     FDataTable->Open();
     TCloseGuard Closing(*FDataTable);
@@ -155,7 +156,7 @@ void TCrossTest::RunClassifierTest(int32_t Column) {
     Report(Progress);
 
     FDBLC->Clear();
-    if (FPruning && Table != UnprunedTable) {
+    if (FPruning && Table != TCrossTestLimits::UnprunedTable) {
       Progress.Optimizing = true;
       Progress.SplitText = "Optimizing...";
       Progress.ElapsedMs = MillisecondsSince(Start);
@@ -169,7 +170,7 @@ void TCrossTest::RunClassifierTest(int32_t Column) {
     // With one run the filter never applies: all rows are learned and tested.
     FDataTable->SetFiltered(FRuns != 1);
     for (size_t S = 0; S < Runs; ++S) {
-      const std::string Field = "[Split" + std::to_string(S) + "]";
+      const std::string Field = "[" + TSampleLayout::SplitField(static_cast<int32_t>(S)) + "]";
       FDataTable->SetFilter(Field + " = 0");
       Progress.Split = static_cast<int32_t>(S);
       Progress.SplitText = "Split number: " + std::to_string(S);

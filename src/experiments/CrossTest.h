@@ -4,7 +4,8 @@
 //
 // For each classifier in the order LC, NB, KNN and each table of the sorted
 // table list ("Test1.DB" skipped), the table is split up to 30 times by its
-// fields "Split0".."Split29" (0 = learning part, 1 = test part); the
+// fields "Split0".."Split29" (0 = learning part, 1 = test part; the limits
+// and the special tables are TCrossTestLimits of SampleLayout.h); the
 // classifier learns the learning part through the binding DBLC and
 // classifies the test part. The result grid gets, per table, the mean
 // accuracy and its spread ("85.50+/-2.25"), the test part size, the naive
@@ -23,6 +24,7 @@
 #include <vector>
 
 #include "Component.h"
+#include "SampleLayout.h"
 
 class TDBClassifier;
 class TKNearestNeighbors;
@@ -120,7 +122,7 @@ private:
   TDBClassifier* FDBLC = nullptr;
   TTable* FDataTable = nullptr;
   std::vector<std::string> FTableList;
-  int32_t FRuns = 1;
+  int32_t FRuns = TCrossTestLimits::DefaultRuns;
   bool FPruning = false;
   TResultGrid FGrid;
   std::function<void(const TCrossTestProgress&)> FOnProgress;

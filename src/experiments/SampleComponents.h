@@ -1,8 +1,13 @@
 // The stored settings of the components that work on the sample tables: the
 // cross test, the interactive page and `pellory train`/`classify` all use
-// these, so a model trained by the tool matches what the pages learn.
+// these, so a model trained by the tool matches what the pages learn. And the
+// classifiers by kind or by class name, created through the class registry.
 #pragma once
 
+#include <memory>
+#include <string>
+
+class TClassifier;
 class TDBClassifier;
 class TKNearestNeighbors;
 class TLinearClassifier;
@@ -22,3 +27,23 @@ void SetSampleSettings(TKNearestNeighbors& KNN);
 // integer fields are indexed discrete attributes, every other field type a
 // float attribute.
 void SetSampleSettings(TDBClassifier& Binding);
+
+// The class name of a classifier kind as the tools name it: "lc"
+// TLinearClassifier, "nb" TNaiveBayes, "knn" TKNearestNeighbors; "" for any
+// other word.
+std::string ClassifierClassName(const std::string& Kind);
+// A new classifier of the registered class ClassName (letter case ignored),
+// created through the class registry with the sample settings of its class;
+// the caller owns it. The engine's classes are registered on first use.
+// nullptr when ClassName is registered but not a classifier; Exception
+// "Class X not found" when it is not registered.
+std::unique_ptr<TClassifier> NewSampleClassifier(const std::string& ClassName);
+
+// The class a model file was written from: the class name in its property
+// block. Raises Exception "cannot open model file 'F'" or "'F' is not a
+// model file".
+std::string ModelClassName(const std::string& FileName);
+// The model file loaded into a new classifier of its class with the sample
+// settings. Raises what ModelClassName and loading raise, and Exception
+// "'F' holds a X, not a classifier model" for a class that is no classifier.
+std::unique_ptr<TClassifier> LoadSampleClassifier(const std::string& FileName);

@@ -259,12 +259,26 @@ void WriteComponent(TStream& Stream, const TComponent& Root) {
   Stream.WriteByte(vaNull);  // end of child components: none
 }
 
-void ReadComponent(TStream& Stream, TComponent& Root) {
-  TReader R(Stream);
+namespace {
+
+// The signature, checked, then the class name.
+std::string ReadBlockHead(TStream& Stream, TReader& R) {
   char Sig[4];
   Stream.ReadBuffer(Sig, 4);
   if (std::memcmp(Sig, Signature, 4) != 0) throw EInvalidStreamFormat("Invalid stream format");
-  R.ShortString();  // the stored class name is not checked against Root
+  return R.ShortString();
+}
+
+}  // namespace
+
+std::string ReadComponentClassName(TStream& Stream) {
+  TReader R(Stream);
+  return ReadBlockHead(Stream, R);
+}
+
+void ReadComponent(TStream& Stream, TComponent& Root) {
+  TReader R(Stream);
+  ReadBlockHead(Stream, R);  // the stored class name is not checked against Root
   Root.SetName(R.ShortString());
   TPropertyList List;
   Root.DefineProperties(List);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "Component.h"
 #include "Stream.h"
@@ -22,6 +23,13 @@ void WriteComponent(TStream& Stream, const TComponent& Root);
 // letter case ignored; an integer is accepted for a float property; a
 // property without a setter is read and dropped.
 void ReadComponent(TStream& Stream, TComponent& Root);
+
+// Reads the head of a block at the stream's position and returns the class
+// name stored in it: what a program needs to create the right component
+// before reading the block into it (ReadComponent). Raises
+// EInvalidStreamFormat for a wrong signature and EReadError for a stream
+// that ends early; the stream is left after the class name.
+std::string ReadComponentClassName(TStream& Stream);
 
 // 80-bit extended conversions, exact from double and correctly rounded
 // (nearest, ties to even) back to double. Bytes are the 10-byte

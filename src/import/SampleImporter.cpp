@@ -2,6 +2,8 @@
 // is only created for a dataset that fits; writing itself fails only on I/O.
 #include "SampleImporter.h"
 
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "ArffReader.h"
@@ -9,10 +11,11 @@
 #include "CsvReader.h"
 #include "Exceptions.h"
 #include "FieldNameMap.h"
+#include "SampleLayout.h"
 
 namespace {
 
-constexpr size_t FixedFields = 3 + TSampleSplits::Count;  // ID, Class, Value, splits
+constexpr size_t FixedFields = 3 + TSampleLayout::SplitCount;  // ID, Class, Value, splits
 
 std::string Quote(const std::string& Text) { return "'" + Text + "'"; }
 
@@ -30,13 +33,13 @@ TSampleImporter::TSampleImporter(const TSourceDataset& Source) : FSource(Source)
     Fail(Class.Line, "the class attribute " + Quote(Class.Name) +
                          " is numeric; a sample table needs a nominal class");
 
-  std::vector<std::string> Reserved = {"ID", "Class", "Value"};
-  for (int32_t s = 0; s < TSampleSplits::Count; ++s) Reserved.push_back("Split" + std::to_string(s));
-  FFields = {{"ID", ftInteger, 0}, {"Class", ftSmallint, 0}, {"Value", ftFloat, 0}};
-  for (int32_t s = 0; s < TSampleSplits::Count; ++s)
-    FFields.push_back({"Split" + std::to_string(s), ftSmallint, 0});
+  FFields = {{TSampleLayout::IdField, ftInteger, 0},
+             {TSampleLayout::ClassField, ftSmallint, 0},
+             {TSampleLayout::ValueField, ftFloat, 0}};
+  for (int32_t s = 0; s < TSampleLayout::SplitCount; ++s)
+    FFields.push_back({TSampleLayout::SplitField(s), ftSmallint, 0});
 
-  TFieldNameMap Names(Reserved);
+  TFieldNameMap Names(TSampleLayout::LayoutFields());
   for (size_t i = 0; i < Source.Attributes.size(); ++i) {
     const TSourceAttribute& Attribute = Source.Attributes[i];
     if (Attribute.Nominal && Attribute.Values.size() >= static_cast<size_t>(MissingCode))
@@ -77,7 +80,7 @@ TImportResult TSampleImporter::WriteTo(TTableWriter& Writer, const std::string& 
     Row[0] = Id;
     Row[1] = FClassCodes[r] + 1;
     Row[2] = 0.0;
-    for (int32_t s = 0; s < TSampleSplits::Count; ++s)
+    for (int32_t s = 0; s < TSampleLayout::SplitCount; ++s)
       Row[3 + static_cast<size_t>(s)] = FSplits->IsTest(s, r) ? 1 : 0;
     for (size_t a = 0; a < FAttributes.size(); ++a) {
       const double Cell = FSource.Cell(r, FAttributes[a]);
@@ -130,6 +133,28 @@ TImportResult TSampleImporter::WriteParadox(const std::string& FileName) const {
     std::filesystem::remove(FileName, Ignored);
     throw;
   }
+}
+
+TImportResult TSampleImporter::ReplaceParadox(const std::string& FileName) const {
+  namespace fs = std::filesystem;
+  const fs::path Target(FileName);
+  const fs::path Folder = Target.has_parent_path() ? Target.parent_path() : fs::path(".");
+  fs::create_directories(Folder);
+  // Written beside the target first, so a failing import leaves the old
+  // table as it was; the rename then replaces it in one step.
+  const fs::path Scratch = Folder / (".import-" + std::to_string(::getpid()));
+  fs::create_directories(Scratch);
+  TImportResult Result;
+  try {
+    Result = WriteParadox((Scratch / Target.filename()).string());
+    fs::rename(Scratch / Target.filename(), Target);
+  } catch (...) {
+    std::error_code Ignored;
+    fs::remove_all(Scratch, Ignored);
+    throw;
+  }
+  fs::remove_all(Scratch);
+  return Result;
 }
 
 TImportResult TSampleImporter::WriteSqlite(const std::string& DatabaseFile, const std::string& TableName) const {

@@ -1,10 +1,10 @@
-// Turns a parsed dataset into a table of the sample layout:
+// Turns a parsed dataset into a table of the sample layout (SampleLayout.h):
 //
-//   "ID"               ftInteger   1..n in source order
-//   "Class"            ftSmallint  one-based code of the class value, in declared order
-//   "Value"            ftFloat     0: not an attribute, so it carries nothing a
-//                                  classifier that forgot to ignore it could learn
-//   "Split0".."Split31" ftSmallint 1 = test part, 0 = learning part (TSampleSplits)
+//   "ID"               1..n in source order
+//   "Class"            one-based code of the class value, in declared order
+//   "Value"            0: not an attribute, so it carries nothing a
+//                      classifier that forgot to ignore it could learn
+//   "Split0".."Split31" the splits of TSampleSplits
 //   one field per other attribute, in source order:
 //                      nominal: ftSmallint holding the one-based code
 //                      numeric: ftFloat
@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "SampleLayout.h"
 #include "SampleSplits.h"
 #include "SourceDataset.h"
 #include "TableWriter.h"
@@ -50,8 +51,8 @@ struct TImportResult {
 
 class TSampleImporter {
 public:
-  static constexpr int32_t MissingCode = 999;
-  static constexpr double MissingFloat = 999.0;
+  static constexpr int32_t MissingCode = TSampleLayout::MissingCode;
+  static constexpr double MissingFloat = TSampleLayout::MissingCode;
 
   // Source must outlive the importer. Checks that Source fits the layout and fixes fields and splits. Throws
   // Exception "<file>:<line>: <what>" when the class attribute is numeric or
@@ -69,6 +70,11 @@ public:
 
   // A new Paradox table file; a file left half-written by an error is removed.
   TImportResult WriteParadox(const std::string& FileName) const;
+  // The Paradox table file FileName, created or replaced: written into a
+  // scratch folder beside it, then renamed over it, so an error leaves a
+  // table of that name as it was and no scratch files behind. Creates the
+  // folder when it is missing.
+  TImportResult ReplaceParadox(const std::string& FileName) const;
   // A table in a SQLite database, replacing one of the same name.
   TImportResult WriteSqlite(const std::string& DatabaseFile, const std::string& TableName) const;
 

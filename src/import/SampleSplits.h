@@ -13,9 +13,11 @@
 #include <span>
 #include <vector>
 
+#include "SampleLayout.h"
+
 class TSampleSplits {
 public:
-  static constexpr int32_t Count = 32;
+  static constexpr int32_t Count = TSampleLayout::SplitCount;
   static constexpr uint32_t FirstSeed = 20261207;
 
   // ClassCodes: the zero-based class of every row, each below ClassCount.

@@ -182,3 +182,35 @@ TEST(ExportCommand, MissingTablesAndSourcesAreRuntimeErrors) {
   EXPECT_EQ(R.Status, 1);
   EXPECT_FALSE(R.Err.empty());
 }
+
+TEST(RunPellory, SourceOptionsBeforeTheCommand) {
+  const TToolFolder Folder("source-first");
+  const std::string Arff = Folder.Write("tiny.arff", TinyArff);
+  const std::string Data = Folder / "Data";
+  ASSERT_EQ(Pellory({"--data", Data, "import", Arff, "TINY"}).Status, 0);
+  const TToolRun Before = Pellory({"--data", Data, "tables"});
+  EXPECT_EQ(Before.Status, 0) << Before.Err;
+  EXPECT_EQ(Before.Out, "TINY.DB\n");
+  EXPECT_EQ(Pellory({"--data=" + Data, "fields", "TINY"}).Out, Pellory({"fields", "TINY", "--data", Data}).Out);
+
+  const std::string Db = Folder / "tiny.sqlite";
+  ASSERT_EQ(Pellory({"--sqlite", Db, "import", Arff, "TINY"}).Status, 0);
+  EXPECT_EQ(Pellory({"--sqlite=" + Db, "tables"}).Out, "TINY\n");
+
+  // Given twice or both kinds, or with a command that reads no tables, the
+  // options are refused as they are after the command.
+  TToolRun R = Pellory({"--data", Data, "tables", "--data", Data});
+  EXPECT_EQ(R.Status, 2);
+  EXPECT_NE(R.Err.find("option '--data' given twice"), std::string::npos) << R.Err;
+  R = Pellory({"--data", Data, "--sqlite", Db, "tables"});
+  EXPECT_EQ(R.Status, 2);
+  EXPECT_NE(R.Err.find("give either --data or --sqlite"), std::string::npos) << R.Err;
+  R = Pellory({"--data", Data, "bench"});
+  EXPECT_EQ(R.Status, 2);
+  EXPECT_NE(R.Err.find("bench: unknown option '--data'"), std::string::npos) << R.Err;
+  // No command after them: the tool's usage.
+  R = Pellory({"--data", Data});
+  EXPECT_EQ(R.Status, 2);
+  EXPECT_NE(R.Err.find("usage: pellory COMMAND"), std::string::npos);
+  EXPECT_EQ(Pellory({"--data"}).Status, 2);
+}

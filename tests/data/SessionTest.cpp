@@ -7,6 +7,7 @@
 
 #include "DataTestTables.h"
 #include "Exceptions.h"
+#include "TableName.h"
 #include "TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -164,3 +165,21 @@ TEST(TSession, NameMatchesGlobs) {
 }
 
 }  // namespace
+
+TEST(TableName, DbExtensionIsOptionalEverywhere) {
+  EXPECT_TRUE(HasTableExtension("IRIS.DB"));
+  EXPECT_TRUE(HasTableExtension("iris.db"));
+  EXPECT_FALSE(HasTableExtension(".DB"));
+  EXPECT_FALSE(HasTableExtension("IRIS.DBF"));
+  EXPECT_EQ(WithoutTableExtension("iris.Db"), "iris");
+  EXPECT_EQ(WithoutTableExtension("iris.csv"), "iris.csv");
+  EXPECT_EQ(WithTableExtension("IRIS"), "IRIS.DB");
+  EXPECT_EQ(WithTableExtension("IRIS.db"), "IRIS.db");
+  EXPECT_EQ(WithTableExtension("IRIS.txt"), "IRIS.txt");
+  EXPECT_TRUE(SameTableName("IRIS.DB", "iris"));
+  EXPECT_TRUE(SameTableName("iris", "IRIS.DB"));
+  EXPECT_TRUE(SameTableName("Iris.DB", "iris.db"));
+  EXPECT_FALSE(SameTableName("IRIS.DB", "IRIS.DB.DB"));
+  EXPECT_FALSE(SameTableName("IRIS.DB", "IRI"));
+  EXPECT_FALSE(SameTableName("IRIS2", "IRIS.DB"));
+}

@@ -14,6 +14,7 @@
 #include "Exceptions.h"
 #include "ParadoxFormat.h"
 #include "Pxlib.h"
+#include "TableName.h"
 #include "drivers/Drivers.h"
 
 namespace fs = std::filesystem;
@@ -342,8 +343,7 @@ bool TParadoxCursor::ReadText(int Column, std::string& Value) {
 fs::path ResolveTable(const std::string& Folder, const std::string& TableName) {
   std::error_code Error;
   if (!fs::is_directory(Folder, Error)) throw EFOpenError("Folder '" + Folder + "' does not exist");
-  std::string Name = TableName;
-  if (fs::path(Name).extension().empty()) Name += ".DB";
+  const std::string Name = WithTableExtension(TableName);
   const fs::path Exact = fs::path(Folder) / Name;
   if (fs::is_regular_file(Exact, Error)) return Exact;
   for (const auto& Entry : fs::directory_iterator(Folder, Error))
@@ -359,7 +359,7 @@ std::vector<std::string> ParadoxTableFiles(const std::string& Folder) {
   std::vector<std::string> Files;
   for (const auto& Entry : fs::directory_iterator(Folder, Error)) {
     const std::string Name = Entry.path().filename().string();
-    if (Entry.is_regular_file(Error) && Name.size() > 3 && SameText(Name.substr(Name.size() - 3), ".DB"))
+    if (Entry.is_regular_file(Error) && HasTableExtension(Name))
       Files.push_back(Name);
   }
   if (Error) throw EFOpenError("Cannot list folder '" + Folder + "': " + Error.message());

@@ -1,0 +1,68 @@
+// Opening and filling the tables of a data source.
+#include "DataSource.h"
+
+#include <filesystem>
+
+#include "Convert.h"
+#include "Exceptions.h"
+#include "SampleDatabase.h"
+#include "Session.h"
+#include "Table.h"
+#include "TableName.h"
+
+namespace fs = std::filesystem;
+
+TDataSource::TDataSource(const std::string& Path, bool Sqlite)
+    : FSession(std::make_unique<TSession>(nullptr)), FSqlite(Sqlite), FPath(Path) {
+  EnsureSampleAlias(*FSession, FPath, FSqlite ? "SQLITE" : SampleDriver);
+}
+
+TDataSource::~TDataSource() = default;
+
+std::vector<std::string> TDataSource::TableNames() const {
+  // The session's own message for a missing folder names no path.
+  if (!FSqlite && !fs::is_directory(FPath)) throw Exception("no folder '" + FPath + "'");
+  if (FSqlite && !fs::is_regular_file(FPath)) throw Exception("no database file '" + FPath + "'");
+  return SampleTableNames(*FSession);
+}
+
+std::string TDataSource::ResolveTable(const std::string& Name) const {
+  const std::vector<std::string> Names = TableNames();
+  for (const std::string& T : Names)
+    if (SameTableName(T, Name)) return T;
+  throw Exception("no table '" + Name + "' in '" + FPath + "'");
+}
+
+std::unique_ptr<TTable> TDataSource::OpenTable(const std::string& Name) const {
+  auto Table = std::make_unique<TTable>(nullptr, FSession.get());
+  Table->SetDatabaseName(SampleAlias);
+  Table->SetTableName(ResolveTable(Name));
+  Table->Open();
+  return Table;
+}
+
+std::string TDataSource::ImportTableName(const std::string& Name) const {
+  if (Name.empty()) throw Exception("the table name is empty");
+  if (Name.find('/') != std::string::npos) throw Exception("a table name holds no folder: '" + Name + "'");
+  // SQLite tables carry no extension; the lookup adds it back for callers
+  // that use Paradox names.
+  if (FSqlite) return WithoutTableExtension(Name);
+  const std::string Named = WithTableExtension(Name);
+  if (!HasTableExtension(Named))
+    throw Exception("a Paradox table name ends in .DB, not '" + fs::path(Name).extension().string() + "'");
+  return Named;
+}
+
+TImportResult TDataSource::ImportTable(const TSampleImporter& Importer, const std::string& Name,
+                                       bool& Replaced) const {
+  const std::string Table = ImportTableName(Name);
+  if (FSqlite) {
+    Replaced = false;
+    if (fs::exists(FPath))
+      for (const std::string& T : TableNames()) Replaced = Replaced || SameText(T, Table);
+    return Importer.WriteSqlite(FPath, Table);
+  }
+  const fs::path File = fs::path(FPath) / Table;
+  Replaced = fs::exists(File);
+  return Importer.ReplaceParadox(File.string());
+}

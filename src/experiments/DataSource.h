@@ -1,0 +1,53 @@
+// A data source of sample tables: the sample alias over a folder of Paradox
+// tables or over a SQLite database file, in a session of its own. `pellory`
+// and the demo open and fill their tables through it.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "SampleImporter.h"
+
+class TSession;
+class TTable;
+
+class TDataSource {
+public:
+  // Path: the folder (Sqlite false) or the database file (Sqlite true). The
+  // session gets the sample alias over it; nothing is opened yet, and a
+  // missing folder or file is reported by the first call that reads it.
+  TDataSource(const std::string& Path, bool Sqlite);
+  ~TDataSource();
+  TDataSource(const TDataSource&) = delete;
+  TDataSource& operator=(const TDataSource&) = delete;
+
+  TSession& Session() const { return *FSession; }
+  bool Sqlite() const { return FSqlite; }
+  const std::string& Path() const { return FPath; }
+
+  // The alias's table names, as the cross test lists them. Raises Exception
+  // "no folder '<path>'" / "no database file '<path>'" when the source is
+  // missing.
+  std::vector<std::string> TableNames() const;
+  // The listed name that Name means: equal ignoring letter case, or equal
+  // once ".DB" is added or dropped. Raises Exception "no table 'X' in '<path>'".
+  std::string ResolveTable(const std::string& Name) const;
+  // A table of the alias, opened; owned by the caller.
+  std::unique_ptr<TTable> OpenTable(const std::string& Name) const;
+
+  // The name an imported table gets here: a Paradox name gains ".DB" when it
+  // has no extension, a SQLite name loses a trailing ".DB". Raises Exception
+  // for an empty name, a name with a folder in it, or a Paradox name with
+  // another extension (which would make a file the table list never shows).
+  std::string ImportTableName(const std::string& Name) const;
+  // Writes Importer's table as ImportTableName(Name), replacing a table of
+  // that name (a Paradox folder is created when missing; a failed import
+  // leaves the old table as it was). Replaced tells whether one existed.
+  TImportResult ImportTable(const TSampleImporter& Importer, const std::string& Name, bool& Replaced) const;
+
+private:
+  std::unique_ptr<TSession> FSession;
+  bool FSqlite = false;
+  std::string FPath;
+};
