@@ -159,7 +159,7 @@ void Describe(TRichTextWriter& Out, const TTableFacts& Facts, const std::vector<
     if (Other.SourceFile == Facts.SourceFile && Other.Table != Facts.Table)
       Out.Paragraph("The same data as " + Other.Table + ".", Body());
   if (Facts.Table == "Test1.DB")
-    Out.Paragraph("The cross test skips a table of exactly this name; the interactive page can show it.", Body());
+    Out.Paragraph("The cross test skips a table of exactly this name; the page \"Play a doctor\" can show it.", Body());
 
   const auto Item = [&](const std::string& Label, const std::string& Text) {
     Out.BeginParagraph(Bullet());
@@ -244,7 +244,7 @@ int main(int argc, char** argv) {
     Out.Paragraph("", Body());
     Out.Paragraph("The sample database holds " + std::to_string(Tables.size()) +
                       " tables, Paradox files in the folder Data beside the program, reached through the alias "
-                      "HalvornAIDataD. The cross test and the interactive page read them. Each table was made "
+                      "HalvornAIDataD. The pages \"Cross test\" and \"Play a doctor\" read them. Each table was made "
                       "when the program was built, from a public classification dataset; this description was "
                       "written by the build from the tables themselves.",
                   Body());
