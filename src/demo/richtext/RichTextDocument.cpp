@@ -55,6 +55,10 @@ Qt::Alignment Alignment(TRichTextAlign Align) {
 }  // namespace
 
 void FillTextDocument(const TRichTextDocument& Text, QTextDocument& Document) {
+  // Loading is not an edit the user could undo; recording it would only
+  // double the memory of a large text.
+  const bool Undo = Document.isUndoRedoEnabled();
+  Document.setUndoRedoEnabled(false);
   Document.clear();
   QTextCursor Cursor(&Document);
   QTextList* List = nullptr;
@@ -96,6 +100,7 @@ void FillTextDocument(const TRichTextDocument& Text, QTextDocument& Document) {
       Cursor.insertText(Chunk, CharFormat(Run.Format, Text.Fonts));
     }
   }
+  Document.setUndoRedoEnabled(Undo);
 }
 
 bool LoadRichText(std::string_view Bytes, QTextDocument& Document) {
