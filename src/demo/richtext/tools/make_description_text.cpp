@@ -20,14 +20,15 @@
 #include "Exceptions.h"
 #include "Field.h"
 #include "SampleImporter.h"
+#include "SampleLayout.h"
 #include "Session.h"
 #include "Table.h"
 #include "TextStyle.h"
 
 namespace {
 
-constexpr int32_t MissingCode = 999;
-constexpr int32_t SplitsUsed = 30;  // the cross test reads Split0..Split29
+constexpr int32_t MissingCode = TSampleLayout::MissingCode;
+constexpr int32_t SplitsUsed = TCrossTestLimits::MaxRuns;  // the splits the cross test reads
 
 struct TAttributeFacts {
   std::string Name;
@@ -47,9 +48,8 @@ struct TTableFacts {
 };
 
 bool LayoutField(const std::string& Name) {
-  if (SameText(Name, "ID") || SameText(Name, "Class") || SameText(Name, "Value")) return true;
-  if (Name.size() > 5 && SameText(Name.substr(0, 5), "Split")) return TryStrToInt(Name.substr(5)).has_value();
-  return false;
+  static const std::vector<std::string> Names = TSampleLayout::LayoutFields();
+  return std::any_of(Names.begin(), Names.end(), [&](const std::string& Layout) { return SameText(Layout, Name); });
 }
 
 // "| file.arff | origin | ..." rows of the README's table.
@@ -96,10 +96,10 @@ TTableFacts Examine(TSession& Session, const std::string& SourceFolder, const st
   Table.SetDatabaseName("Data");
   Table.SetTableName(TableName);
   Table.Open();
-  TField* ClassField = Table.FieldByName("Class");
+  TField* ClassField = Table.FieldByName(TSampleLayout::ClassField);
   std::vector<TField*> AttributeFields;
   std::vector<TField*> Splits;
-  for (int32_t S = 0; S < SplitsUsed; ++S) Splits.push_back(Table.FieldByName("Split" + std::to_string(S)));
+  for (int32_t S = 0; S < SplitsUsed; ++S) Splits.push_back(Table.FieldByName(TSampleLayout::SplitField(S)));
   for (int32_t F = 0; F < Table.FieldCount(); ++F) {
     TField* Field = Table.Fields(F);
     if (LayoutField(Field->FieldName())) continue;
@@ -158,7 +158,7 @@ void Describe(TRichTextWriter& Out, const TTableFacts& Facts, const std::vector<
   for (const TTableFacts& Other : All)
     if (Other.SourceFile == Facts.SourceFile && Other.Table != Facts.Table)
       Out.Paragraph("The same data as " + Other.Table + ".", Body());
-  if (Facts.Table == "Test1.DB")
+  if (Facts.Table == TCrossTestLimits::SkippedTable)
     Out.Paragraph("The cross test skips a table of exactly this name; the page \"Play a doctor\" can show it.", Body());
 
   const auto Item = [&](const std::string& Label, const std::string& Text) {
@@ -260,8 +260,10 @@ int main(int argc, char** argv) {
     Field("Class", "the class as a code 1, 2, ...; the codes follow the order in which the dataset declares its "
                    "classes, and the classifiers name the classes \"1\", \"2\", ...");
     Field("Value", "0 in every row; not an attribute.");
-    Field("Split0 to Split31", "1 puts the row into the test part of that split, 0 into the learning part; about a "
-                               "third of each class is tested. The cross test uses Split0 to Split29.");
+    Field(TSampleLayout::SplitField(0) + " to " + TSampleLayout::SplitField(TSampleLayout::SplitCount - 1),
+          "1 puts the row into the test part of that split, 0 into the learning part; about a third of each class "
+          "is tested. The cross test uses " + TSampleLayout::SplitField(0) + " to " +
+              TSampleLayout::SplitField(SplitsUsed - 1) + ".");
     Field("Every other field", "an attribute. A 16-bit integer field is a discrete attribute holding one-based "
                                "value codes; a float field is a float attribute.");
     Field("999", "marks a missing value in both kinds of attribute.");

@@ -16,13 +16,14 @@
 
 #include "CrossTest.h"
 #include "Exceptions.h"
+#include "SampleLayout.h"
 #include "Session.h"
 #include "TextStyle.h"
 
 namespace {
 
-constexpr int32_t Runs = 30;
-constexpr int32_t Neighbours = 10;
+constexpr int32_t Runs = TCrossTestLimits::MaxRuns;
+constexpr int32_t Neighbours = TCrossTestLimits::DefaultNeighbors;
 
 // Courier at 8 points is 96 twips a character: 15 characters for the table
 // names, 18 for every other column.
@@ -59,6 +60,10 @@ void WriteGrid(TRichTextWriter& Out, const TCrossTest& Test) {
   Out.Paragraph(JoinRow(Test.ResultGrid().Row(Test.TimeRow())), GridFormat(), GridStyle());
 }
 
+std::string Command(bool Pruning) {
+  return "pellory crosstest --runs " + std::to_string(Runs) + (Pruning ? " --prune" : "");
+}
+
 void RunInto(TRichTextWriter& Out, const std::string& DataFolder, bool Pruning) {
   TSession Session(nullptr);
   TCrossTest Test(nullptr, Session, DataFolder);
@@ -71,8 +76,7 @@ void RunInto(TRichTextWriter& Out, const std::string& DataFolder, bool Pruning) 
   Test.Run();
   Out.Paragraph("", TextStyle::Body());
   Out.Paragraph(Pruning ? "With pruning" : "Without pruning", TextStyle::Heading());
-  Out.Paragraph(Pruning ? "Prune checked; pellory crosstest --runs 30 --prune" : "Prune unchecked; pellory crosstest --runs 30",
-                TextStyle::Body());
+  Out.Paragraph(std::string(Pruning ? "Prune checked; " : "Prune unchecked; ") + Command(Pruning), TextStyle::Body());
   WriteGrid(Out, Test);
 }
 
@@ -96,18 +100,19 @@ int main(int argc, char** argv) {
     Out.Paragraph("Reference results", Title());
     Out.Paragraph("", Body());
     Out.Paragraph("These are the results of the cross test (topic \"Cross test\") on the sample tables that come "
-                  "with this program: 30 test runs, 10 neighbours for the k-nearest-neighbours classifier, first "
+                  "with this program: " + std::to_string(Runs) + " test runs, " + std::to_string(Neighbours) +
+                      " neighbours for the k-nearest-neighbours classifier, first "
                   "with the Prune box unchecked, then checked. Run the cross test with the same settings and you "
-                  "get the same figures: the 30 splits of every table are stored in the table itself, and no "
+                  "get the same figures: the splits of every table are stored in the table itself, and no "
                   "classifier draws random numbers. Only the times differ from machine to machine.",
                   Body());
     Out.Paragraph("", Body());
     Out.BeginParagraph();
     Out.Text("How they were made: ", Strong());
     Out.Text("with the command-line tool of the package, which runs the same cross test as the page: ", Body());
-    Out.Text("pellory crosstest --runs 30", Fixed());
+    Out.Text(Command(false), Fixed());
     Out.Text(" and ", Body());
-    Out.Text("pellory crosstest --runs 30 --prune", Fixed());
+    Out.Text(Command(true), Fixed());
     Out.Text(". The build target reference_text writes this file from the same code; a test of the package "
              "reruns both and compares every figure with this file. The times are those of the run that wrote "
              "it (Release build, " + MachineText() + ").",
@@ -122,7 +127,7 @@ int main(int argc, char** argv) {
       Out.EndParagraph(Body());
     };
     Item("LC, NB, KNN Success [%]", "the share of test rows that the linear classifier, naive Bayes and k-nearest "
-                                    "neighbours classified right, as mean +/- standard deviation over the 30 splits.");
+                                    "neighbours classified right, as mean +/- standard deviation over the " + std::to_string(Runs) + " splits.");
     Item("Test examples", "the rows in the test part of a split; about two thirds of the rows are learned.");
     Item("Prior probability", "the share of the majority class among the learned rows, in percent: what a "
                               "classifier gets that always guesses that class.");
@@ -131,9 +136,10 @@ int main(int argc, char** argv) {
     Item("Time [min:sec]", "the run time of each classifier over all tables.");
     Out.Paragraph("", Body());
     Out.Paragraph("Naive Bayes learns discrete attributes only; on tables whose attributes are all float values "
-                  "it can only follow the prior probability. Test1.DB is skipped, and SATI.DB, the largest table, "
-                  "is never pruned, so its figures are the same in both grids. Pruning first learns the whole "
-                  "table, then keeps the attributes that raise the measured accuracy.",
+                  "it can only follow the prior probability. " + std::string(TCrossTestLimits::SkippedTable) +
+                      " is skipped, and " + TCrossTestLimits::UnprunedTable +
+                      ", the largest table, is never pruned, so its figures are the same in both grids. Pruning "
+                      "first learns the whole table, then keeps the attributes that raise the measured accuracy.",
                   Body());
     std::cout << "without pruning\n";
     RunInto(Out, DataFolder, false);
