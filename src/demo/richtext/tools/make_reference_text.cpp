@@ -80,6 +80,11 @@ void RunInto(TRichTextWriter& Out, const std::string& DataFolder, bool Pruning) 
   WriteGrid(Out, Test);
 }
 
+std::string BuildText() {
+  const std::string Type = PELLORY_BUILD_TYPE;
+  return Type.empty() ? "default build" : Type + " build";
+}
+
 std::string MachineText() {
   utsname Name{};
   std::string Text = uname(&Name) == 0 ? std::string(Name.sysname) + " " + Name.machine : "unknown system";
@@ -115,7 +120,7 @@ int main(int argc, char** argv) {
     Out.Text(Command(true), Fixed());
     Out.Text(". The build target reference_text writes this file from the same code; a test of the package "
              "reruns both and compares every figure with this file. The times are those of the run that wrote "
-             "it (Release build, " + MachineText() + ").",
+             "it (" + BuildText() + ", " + MachineText() + ").",
              Body());
     Out.EndParagraph(Body());
     Out.Paragraph("", Body());
