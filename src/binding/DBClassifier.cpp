@@ -10,7 +10,6 @@
 #include "ClassRegistry.h"
 #include "DataSet.h"
 #include "Exceptions.h"
-#include "KNearestNeighbors.h"
 
 TDBClassifier::TDBClassifier(TComponent* AOwner) : TComponent(AOwner), FAttributes(this) {
   FIgnoreFields.Add("ID");
@@ -206,6 +205,26 @@ namespace {
 // A one-based code made zero-based; the lowest integer has no predecessor
 // and is negative, so missing, already.
 int32_t ZeroBasedCode(int32_t V) { return V == INT32_MIN ? V : V - 1; }
+
+// The class column's field in the open dataset.
+TField& BoundClassField(const TFieldColumn& Class) {
+  TField* Field = Class.Field();
+  if (!Field) throw Exception("Field '" + Class.FieldName() + "' not bound");
+  return *Field;
+}
+
+// True when the class column gives a row's class by name (akDiscrete), false
+// when by code (akDiscreteIndexed); any other kind cannot name a class.
+bool ClassGivenByName(const TFieldColumn& Class) {
+  switch (Class.AttributeKind()) {
+    case TAttributeKind::akDiscrete:
+      return true;
+    case TAttributeKind::akDiscreteIndexed:
+      return false;
+    default:
+      throw Exception("Class must be discrete!");
+  }
+}
 }  // namespace
 
 void TDBClassifier::RebindFields() {
@@ -269,27 +288,19 @@ void TDBClassifier::LearnCurrent() {
   TFieldColumn& Class = RequireClassColumn();
   TClassifier& Target = RequireClassifier();
   FillRecords();
-  TField* Field = Class.Field();
-  if (!Field) throw Exception("Field '" + Class.FieldName() + "' not bound");
-  switch (Class.AttributeKind()) {
-    case TAttributeKind::akDiscrete:
-      Target.Learn(Field->AsString(), FDiscreteBuffer, FFloatBuffer);
-      break;
-    case TAttributeKind::akDiscreteIndexed:
-      Target.LearnIndex(Field->AsInteger(), FDiscreteBuffer, FFloatBuffer);
-      break;
-    default:
-      throw Exception("Class must be discrete!");
-  }
+  TField& Field = BoundClassField(Class);
+  if (ClassGivenByName(Class))
+    Target.Learn(Field.AsString(), FDiscreteBuffer, FFloatBuffer);
+  else
+    Target.LearnIndex(Field.AsInteger(), FDiscreteBuffer, FFloatBuffer);
 }
 
 int32_t TDBClassifier::ClassifyCurrent() {
   TClassifier& Target = RequireClassifier();
   FillRecords();
-  // A k-NN classifier without stored examples walks the table through the
-  // handlers, which refill the buffers row by row: give it a copy.
-  const auto* KNN = dynamic_cast<const TKNearestNeighbors*>(&Target);
-  if (KNN && !KNN->StoreExamples()) {
+  // A classifier that walks the table through the handlers while it
+  // classifies has the buffers refilled row by row: give it a copy.
+  if (Target.ReadsRecordsWhileClassifying()) {
     std::copy(FDiscreteBuffer.begin(), FDiscreteBuffer.end(), FQueryDiscrete.begin());
     std::copy(FFloatBuffer.begin(), FFloatBuffer.end(), FQueryFloat.begin());
     return Target.Classify(std::span<const int32_t>(FQueryDiscrete.data(), FDiscreteBuffer.size()),
@@ -401,8 +412,7 @@ double TDBClassifier::ClassifyDataset(int32_t Split) {
   TPassGuard Guard(Data, FBusy, FScreenCursor);
   Guard.SavePosition();
   if (FOnClassifyDataset) FOnClassifyDataset(this, Split);
-  TField* ClassValue = Class.Field();
-  if (!ClassValue) throw Exception("Field '" + Class.FieldName() + "' not bound");
+  TField* ClassValue = &BoundClassField(Class);
   int64_t Correct = 0;
   Data.First();
   while (!Data.Eof()) {
@@ -444,18 +454,11 @@ void TDBClassifier::DoIndexNextRecord(int32_t& ClassIndex, std::span<int32_t> Di
   TClassifier& Target = RequireClassifier();
   FillRecords();
   CopyBuffers(DiscreteRecord, FloatRecord);
-  TField* Field = Class.Field();
-  if (!Field) throw Exception("Field '" + Class.FieldName() + "' not bound");
-  switch (Class.AttributeKind()) {
-    case TAttributeKind::akDiscrete:
-      ClassIndex = Target.ClassIndex(Field->AsString());
-      break;
-    case TAttributeKind::akDiscreteIndexed:
-      ClassIndex = Target.IndexesZeroBased() ? Field->AsInteger() : ZeroBasedCode(Field->AsInteger());
-      break;
-    default:
-      throw Exception("Class must be discrete!");
-  }
+  TField& Field = BoundClassField(Class);
+  if (ClassGivenByName(Class))
+    ClassIndex = Target.ClassIndex(Field.AsString());
+  else
+    ClassIndex = Target.IndexesZeroBased() ? Field.AsInteger() : ZeroBasedCode(Field.AsInteger());
   Data.Next();
   IsLast = Data.Eof();
 }
@@ -466,10 +469,9 @@ void TDBClassifier::DoNameNextRecord(std::string& ClassName, std::span<int32_t> 
   TDataSet& Data = RequireDataset();
   FillRecords();
   CopyBuffers(DiscreteRecord, FloatRecord);
-  TField* Field = Class.Field();
-  if (!Field) throw Exception("Field '" + Class.FieldName() + "' not bound");
+  TField& Field = BoundClassField(Class);
   if (Class.AttributeKind() == TAttributeKind::akFloat) throw Exception("Class must be discrete!");
-  ClassName = Field->AsString();
+  ClassName = Field.AsString();
   Data.Next();
   IsLast = Data.Eof();
 }

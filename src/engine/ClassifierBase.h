@@ -166,8 +166,23 @@ public:
   virtual void LoadFromStream(TStream& Stream);
 
   // --- Hooks for general code, after the slots above ------------------------
+  // So that pruning, the model stream, the binding and the tools need not
+  // know the classifiers by name.
   // Number of classes the classifier knows. Base: 0.
   virtual int32_t ClassCount() const { return 0; }
+  // Pruning measures without a prior, which adds the same to every class
+  // whatever attributes are on: switches it off and returns whether it was
+  // on. Base: no prior, false.
+  virtual bool SuspendPrior() { return false; }
+  // Switches the prior back to WasOn, as SuspendPrior found it. Base: nothing.
+  virtual void RestorePrior(bool WasOn) { (void)WasOn; }
+  // True when the classifier keeps its own copies of the learned cases
+  // (their store is part of its model stream). Base: false.
+  virtual bool KeepsExamples() const { return false; }
+  // True when Classify walks the outside data source through the record
+  // events, whose handlers refill the caller's record buffers: a caller
+  // classifying from those buffers passes a copy. Base: false.
+  virtual bool ReadsRecordsWhileClassifying() const { return false; }
 
   // --- Non-virtual operations --------------------------------------------
   void EnableAttributes();    // discrete, then float

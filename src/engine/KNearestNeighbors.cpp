@@ -314,11 +314,13 @@ double TKNearestNeighbors::Distance(std::span<const int32_t> D1, std::span<const
   return FinishDistance(FloatPart, DiscretePart, FloatCount + DiscreteCount);
 }
 
+double TKNearestNeighbors::SpanScale(const TFloatSpan& Span) {
+  const double Range = static_cast<double>(static_cast<long double>(Span.Max) - static_cast<long double>(Span.Min));
+  return Range > 0.0 ? static_cast<double>(1.0L / static_cast<long double>(Range)) : 0.001;
+}
+
 void TKNearestNeighbors::PrepareFloatSpan() {
-  for (TFloatSpan& S : FFloatSpans) {
-    const double Range = static_cast<double>(static_cast<long double>(S.Max) - static_cast<long double>(S.Min));
-    S.Scale = Range > 0.0 ? static_cast<double>(1.0L / static_cast<long double>(Range)) : 0.001;
-  }
+  for (TFloatSpan& S : FFloatSpans) S.Scale = SpanScale(S);
 }
 
 // The query's side of the distance is the same for every candidate: note

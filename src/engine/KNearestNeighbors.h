@@ -143,10 +143,12 @@ public:
                            std::span<double> Response) override;
   std::string ClassName(int32_t Index) const override;
   int32_t ClassIndex(std::string_view Name) const override;
-  // Forget, by depth (see the table of the design): Reset zeroes the spans
-  // and clears classes, examples, neighbours and the attribute parameters;
-  // SoftReset keeps the parameters; Clear keeps spans, neighbours and
-  // parameters. None clears SpanChanged.
+  // Forget, by depth:
+  //             spans    classes  examples  neighbours  parameters
+  //   Reset     zeroed   cleared  cleared   cleared     reset
+  //   SoftReset zeroed   cleared  cleared   cleared     kept
+  //   Clear     kept     cleared  cleared   kept        kept
+  // None clears SpanChanged.
   void Reset() override;
   void SoftReset() override;
   void Clear() override;
@@ -157,6 +159,9 @@ public:
   void SaveToStream(TStream& Stream) const override;
   void LoadFromStream(TStream& Stream) override;
   int32_t ClassCount() const override { return FClasses.Count(); }
+  bool KeepsExamples() const override { return FStoreExamples; }
+  // Without stored examples the search reads the outside data source.
+  bool ReadsRecordsWhileClassifying() const override { return !FStoreExamples; }
 
   // --- Own operations ------------------------------------------------------
   // Number of enabled discrete attributes on which D1 (candidate) and D2
@@ -168,8 +173,12 @@ public:
   // scales as they stand (PrepareFloatSpan is not run).
   double Distance(std::span<const int32_t> D1, std::span<const double> F1, std::span<const int32_t> D2,
                   std::span<const double> F2) const;
-  // Scale of every float attribute: 1 / (Max - Min), or 0.001 for an empty range.
+  // Scale of every float attribute: SpanScale of its range.
   void PrepareFloatSpan();
+  // 1 / (Max - Min), or 0.001 for an empty range; the difference and the
+  // quotient in extended precision, each rounded to double. The model
+  // stream reader checks stored scales with it.
+  static double SpanScale(const TFloatSpan& Span);
   // Fills Neighbors() for the query (the search behind Classify).
   void ClassifyInternal(std::span<const int32_t> DiscreteRecord, std::span<const double> FloatRecord);
   // Offers one candidate: the list keeps the KNeighbors smallest distances,

@@ -1,6 +1,8 @@
 // The linear classifier: value counts and running means/deviations per class
 // and attribute, the typicality scores built on them, the class response,
-// and the class list's separability measures.
+// the class list's separability measures with the statistic classifier's
+// whole-model measures built on them, and the linear classifier's attribute
+// rating by them.
 //
 // Arithmetic follows the formulas step by step: intermediates in long double
 // (80-bit extended), rounded to double wherever a value lands in a 64-bit
@@ -13,6 +15,7 @@
 #include <cmath>
 
 #include "Exceptions.h"
+#include "RangeSort.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -79,6 +82,15 @@ inline int32_t RoundHalfEven(double V) {
 inline float CountQuotient(int64_t A, int64_t B) {
   if (B < (int64_t{1} << 27)) return static_cast<float>(static_cast<double>(A) / static_cast<double>(B));
   return static_cast<float>(static_cast<long double>(A) / static_cast<long double>(B));
+}
+
+// The score of value code v (below R.ValueCount) under one attribute: its
+// count over the mode's; with the prior each count gains one and the mode's
+// also the number of values.
+inline float DiscreteScore(const TDiscreteRecord& R, int32_t v, bool Prior) {
+  const int32_t* Counts = R.Counts.data();
+  if (Prior) return CountQuotient(int64_t{Counts[v]} + 1, int64_t{Counts[R.Mode]} + R.ValueCount);
+  return CountQuotient(Counts[v], Counts[R.Mode]);
 }
 
 // Score sums: Result := Result + Score x Weight, extended, stored as double.
@@ -225,10 +237,7 @@ void TLClassesListItem::LearnFloat(std::span<const double> NewFloatRecord) {
 }
 
 float TLClassesListItem::DiscreteInformationGain(int32_t Value, const TDiscreteRecord& Rec) const {
-  const int32_t* Counts = Rec.Counts.data();
-  if (UsePrior())
-    return CountQuotient(int64_t{Counts[Value]} + 1, int64_t{Counts[Rec.Mode]} + Rec.ValueCount);
-  return CountQuotient(Counts[Value], Counts[Rec.Mode]);
+  return DiscreteScore(Rec, Value, UsePrior());
 }
 
 float TLClassesListItem::FloatInformationGain(float X, const TFloatRecord& Rec) { return FloatGain(X, Rec); }
@@ -246,9 +255,7 @@ double TLClassesListItem::ClassifyDiscrete(std::span<const int32_t> DiscreteSour
     if (!R.Enabled || v < 0 || v == Missing) return Part::Skip;
     Weight = R.Weight;
     if (v >= R.ValueCount) return Part::WeightOnly;  // a value code never reached scores 0 but counts
-    const int32_t* Counts = R.Counts.data();
-    Score = Prior ? CountQuotient(int64_t{Counts[v]} + 1, int64_t{Counts[R.Mode]} + R.ValueCount)
-                  : CountQuotient(Counts[v], Counts[R.Mode]);
+    Score = DiscreteScore(R, v, Prior);
     return Part::Scored;
   });
 }
@@ -376,23 +383,63 @@ float TLClassesList::GaussIntersection(float Mean1, float StdDev1, float Mean2, 
 }
 
 void TLClassesList::QuickSort(std::span<TFloatRecord> A, int32_t iLo, int32_t iHi) {
-  if (iHi < iLo) return;
-  if (iLo < 0) throw EListError("List index out of bounds (" + std::to_string(iLo) + ")");
-  if (static_cast<size_t>(iHi) >= A.size()) throw EListError("List index out of bounds (" + std::to_string(iHi) + ")");
-  int32_t Lo = iLo;
-  int32_t Hi = iHi;
-  const double Pivot = A[static_cast<size_t>((Lo + Hi) / 2)].Mean;
-  do {
-    while (A[static_cast<size_t>(Lo)].Mean < Pivot) ++Lo;
-    while (A[static_cast<size_t>(Hi)].Mean > Pivot) --Hi;
-    if (Lo <= Hi) {
-      std::swap(A[static_cast<size_t>(Lo)], A[static_cast<size_t>(Hi)]);
-      ++Lo;
-      --Hi;
+  SortRangeByKey(A, iLo, iHi, [](const TFloatRecord& R) { return R.Mean; });
+}
+
+// --- Entropy measures of the statistic classifier ------------------------
+// They belong to TStatisticClassifier but are built on the measures above,
+// over its class list whatever its kind, so they live beside them.
+
+namespace {
+
+// The attribute of Count with the strictly largest Measure (the first of
+// equals) in Index, -1 when none is above 0; returns that value x 100.
+template <class MeasureFn>
+double BestAttribute(int32_t Count, MeasureFn Measure, int32_t& Index) {
+  Index = -1;
+  double Best = 0.0;
+  for (int32_t i = 0; i < Count; ++i) {
+    const double E = Measure(i);
+    if (E > Best) {
+      Best = E;
+      Index = i;
     }
-  } while (Lo <= Hi);
-  if (Hi > iLo) QuickSort(A, iLo, Hi);
-  if (Lo < iHi) QuickSort(A, Lo, iHi);
+  }
+  return static_cast<double>(static_cast<long double>(Best) * 100.0L);
+}
+
+}  // namespace
+
+double TStatisticClassifier::Entropy() const {
+  const int32_t Attributes = FClasses->DiscreteCount() + FClasses->FloatCount();
+  if (Attributes == 0) return 0.0;  // no attribute separates anything
+  long double Sum = 0.0L;
+  for (int32_t i = 0; i < FClasses->DiscreteCount(); ++i) Sum += TLClassesList::DiscreteEntropyOf(*FClasses, i);
+  for (int32_t j = 0; j < FClasses->FloatCount(); ++j) Sum += TLClassesList::FloatEntropyOf(*FClasses, j);
+  return static_cast<double>(Sum / static_cast<long double>(Attributes) * 100.0L);
+}
+
+double TStatisticClassifier::MaxDiscreteEntropy(int32_t& Index) const {
+  return BestAttribute(
+      FClasses->DiscreteCount(), [this](int32_t i) { return TLClassesList::DiscreteEntropyOf(*FClasses, i); }, Index);
+}
+
+double TStatisticClassifier::MaxFloatEntropy(int32_t& Index) const {
+  return BestAttribute(
+      FClasses->FloatCount(), [this](int32_t j) { return TLClassesList::FloatEntropyOf(*FClasses, j); }, Index);
+}
+
+double TStatisticClassifier::MaxEntropy(int32_t& Index) const {
+  int32_t FloatIndex = -1;
+  int32_t DiscreteIndex = -1;
+  const double F = MaxFloatEntropy(FloatIndex);
+  const double D = MaxDiscreteEntropy(DiscreteIndex);
+  if (F >= D) {
+    Index = FloatIndex + FDiscreteAttributeCount;
+    return F;
+  }
+  Index = DiscreteIndex;
+  return D;
 }
 
 // --- TLinearClassifier -------------------------------------------------------
@@ -409,4 +456,19 @@ void TLinearClassifier::DefineProperties(TPropertyList& List) const {
   List.push_back(MakeProperty<TPropertyKind::pkBoolean, TLinearClassifier>(
       "UsePriorProbability", &TLinearClassifier::UsePriorProbability, &TLinearClassifier::SetUsePriorProbability));
   List.push_back(ClassesStringsProperty());
+}
+
+// The linear classifier rates attributes by their entropy in the model,
+// without measuring.
+void TLinearClassifier::AttributeQuality(std::span<TIndexRecord> AttributeList) const {
+  if (AttributeList.size() != static_cast<size_t>(FAttributeCount))
+    throw Exception("Length(AttributeList) <> AttributeCount");
+  const TLClassesList& List = *Classes();
+  for (int32_t i = 0; i < FDiscreteAttributeCount; ++i)
+    AttributeList[static_cast<size_t>(i)] = TIndexRecord{List.DiscreteEntropy(i), i};
+  for (int32_t j = 0; j < FFloatAttributeCount; ++j) {
+    const int32_t k = FDiscreteAttributeCount + j;
+    AttributeList[static_cast<size_t>(k)] = TIndexRecord{List.FloatEntropy(j), k};
+  }
+  SortIndexRecord(AttributeList, 0, static_cast<int32_t>(AttributeList.size()) - 1);
 }

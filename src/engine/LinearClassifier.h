@@ -98,6 +98,13 @@ public:
 
   bool UsePriorProbability() const { return FUsePriorProbability; }
   void SetUsePriorProbability(bool Value) { FUsePriorProbability = Value; }
+  // Pruning's hooks: UsePriorProbability off, and back.
+  bool SuspendPrior() override {
+    const bool WasOn = FUsePriorProbability;
+    FUsePriorProbability = false;
+    return WasOn;
+  }
+  void RestorePrior(bool WasOn) override { FUsePriorProbability = WasOn; }
   TLClassesList* Classes() const { return static_cast<TLClassesList*>(FClasses.get()); }
   TLClassesList* GetClasses() const { return Classes(); }
   void SetClasses(TLClassesList*) {}

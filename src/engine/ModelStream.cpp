@@ -82,8 +82,8 @@ void ReadModelBlock(TStream& Stream, TClassifier& Target, const TModelBlockCheck
     }
     if (const TPropertyValue* Store = Probe.Value("StoreExamples"))
       Summary.StoreExamples = std::get<bool>(*Store);
-    else if (auto* Neighbors = dynamic_cast<const TKNearestNeighbors*>(&Target))
-      Summary.StoreExamples = Neighbors->StoreExamples();
+    else
+      Summary.StoreExamples = Target.KeepsExamples();
   }
   if (Prepare) Prepare(Summary, Stream.Remaining());
   Stream.SetPosition(Start);

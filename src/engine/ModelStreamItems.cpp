@@ -28,28 +28,6 @@ constexpr int64_t FloatImageSize = 32;
 constexpr int64_t MinItemBlockSize = 8;
 constexpr int64_t MinDiscreteRecordSize = DiscreteImageSize + 4;
 
-void PutInt32(uint8_t* P, int32_t V) {
-  const auto U = static_cast<uint32_t>(V);
-  for (int i = 0; i < 4; ++i) P[i] = static_cast<uint8_t>(U >> (8 * i));
-}
-
-void PutDouble(uint8_t* P, double V) {
-  const auto U = std::bit_cast<uint64_t>(V);
-  for (int i = 0; i < 8; ++i) P[i] = static_cast<uint8_t>(U >> (8 * i));
-}
-
-int32_t GetInt32(const uint8_t* P) {
-  uint32_t U = 0;
-  for (int i = 0; i < 4; ++i) U |= static_cast<uint32_t>(P[i]) << (8 * i);
-  return static_cast<int32_t>(U);
-}
-
-double GetDouble(const uint8_t* P) {
-  uint64_t U = 0;
-  for (int i = 0; i < 8; ++i) U |= static_cast<uint64_t>(P[i]) << (8 * i);
-  return std::bit_cast<double>(U);
-}
-
 [[noreturn]] void BadRecord(const std::string& What) {
   throw EInvalidStreamFormat("Invalid stream format: " + What);
 }
@@ -69,7 +47,7 @@ std::vector<int32_t> ReadCounts(TStream& Stream) {
   std::vector<int32_t> Counts(static_cast<size_t>(M));
   Stream.ReadBuffer(Counts.data(), int64_t{M} * 4);
   if constexpr (std::endian::native != std::endian::little)
-    for (int32_t& C : Counts) C = GetInt32(reinterpret_cast<const uint8_t*>(&C));
+    for (int32_t& C : Counts) C = GetInt32LE(reinterpret_cast<const uint8_t*>(&C));
   return Counts;
 }
 
@@ -95,22 +73,22 @@ void TClassesListItem::SaveToStream(TStream& Stream) const {
   Stream.WriteInt32(static_cast<int32_t>(FDiscrete.size()));
   for (const TDiscreteRecord& R : FDiscrete) {
     uint8_t Image[DiscreteImageSize] = {};
-    PutInt32(Image + 4, R.ValueCount);
-    PutInt32(Image + 8, R.Count);
-    PutInt32(Image + 12, R.Mode);
+    PutInt32LE(Image + 4, R.ValueCount);
+    PutInt32LE(Image + 8, R.Count);
+    PutInt32LE(Image + 12, R.Mode);
     Image[16] = R.Enabled ? 1 : 0;
-    PutDouble(Image + 20, R.Weight);
+    PutDoubleLE(Image + 20, R.Weight);
     Stream.WriteBuffer(Image, DiscreteImageSize);
   }
   for (const TDiscreteRecord& R : FDiscrete) WriteCounts(Stream, R.Counts);
   Stream.WriteInt32(static_cast<int32_t>(FFloat.size()));
   for (const TFloatRecord& R : FFloat) {
     uint8_t Image[FloatImageSize] = {};
-    PutDouble(Image, R.Mean);
-    PutDouble(Image + 8, R.StdDev);
-    PutInt32(Image + 16, R.Count);
+    PutDoubleLE(Image, R.Mean);
+    PutDoubleLE(Image + 8, R.StdDev);
+    PutInt32LE(Image + 16, R.Count);
     Image[20] = R.Enabled ? 1 : 0;
-    PutDouble(Image + 24, R.Weight);
+    PutDoubleLE(Image + 24, R.Weight);
     Stream.WriteBuffer(Image, FloatImageSize);
   }
 }
@@ -127,11 +105,11 @@ void TClassesListItem::LoadFromStream(TStream& Stream) {
   for (TDiscreteRecord& R : Discrete) {
     uint8_t Image[DiscreteImageSize];
     Stream.ReadBuffer(Image, DiscreteImageSize);
-    R.ValueCount = GetInt32(Image + 4);
-    R.Count = GetInt32(Image + 8);
-    R.Mode = GetInt32(Image + 12);
+    R.ValueCount = GetInt32LE(Image + 4);
+    R.Count = GetInt32LE(Image + 8);
+    R.Mode = GetInt32LE(Image + 12);
     R.Enabled = Image[16] != 0;
-    R.Weight = GetDouble(Image + 20);
+    R.Weight = GetDoubleLE(Image + 20);
   }
   for (TDiscreteRecord& R : Discrete) {
     R.Counts = ReadCounts(Stream);
@@ -146,11 +124,11 @@ void TClassesListItem::LoadFromStream(TStream& Stream) {
   for (TFloatRecord& R : Float) {
     uint8_t Image[FloatImageSize];
     Stream.ReadBuffer(Image, FloatImageSize);
-    R.Mean = GetDouble(Image);
-    R.StdDev = GetDouble(Image + 8);
-    R.Count = GetInt32(Image + 16);
+    R.Mean = GetDoubleLE(Image);
+    R.StdDev = GetDoubleLE(Image + 8);
+    R.Count = GetInt32LE(Image + 16);
     R.Enabled = Image[20] != 0;
-    R.Weight = GetDouble(Image + 24);
+    R.Weight = GetDoubleLE(Image + 24);
     if (R.Count < 0) BadRecord("Count " + std::to_string(R.Count));
   }
   FDiscrete = std::move(Discrete);

@@ -46,12 +46,6 @@ void CheckClassName(const std::string& Name) {
     throw EWriteError("Class name contains a line break or NUL and cannot be stored: \"" + Name + "\"");
 }
 
-// The scale PrepareFloatSpan derives from a range.
-double ScaleOf(const TFloatSpan& S) {
-  const double Range = S.Max - S.Min;
-  return Range > 0 ? 1 / Range : 0.001;
-}
-
 // Reads the examples block from Bytes (after the delimiter).
 class TExampleReader {
 public:
@@ -62,17 +56,15 @@ public:
   }
   int32_t Int32() {
     Require(4);
-    uint32_t U = 0;
-    for (int i = 0; i < 4; ++i) U |= static_cast<uint32_t>(static_cast<uint8_t>(FBytes[FPos + i])) << (8 * i);
+    const int32_t V = GetInt32LE(At());
     FPos += 4;
-    return static_cast<int32_t>(U);
+    return V;
   }
   double Double() {
     Require(8);
-    uint64_t U = 0;
-    for (int i = 0; i < 8; ++i) U |= static_cast<uint64_t>(static_cast<uint8_t>(FBytes[FPos + i])) << (8 * i);
+    const double V = GetDoubleLE(At());
     FPos += 8;
-    return std::bit_cast<double>(U);
+    return V;
   }
   uint8_t Byte() {
     Require(1);
@@ -85,6 +77,8 @@ public:
   }
 
 private:
+  const uint8_t* At() const { return reinterpret_cast<const uint8_t*>(FBytes.data()) + FPos; }
+
   std::string_view FBytes;
   size_t FPos = 0;
 };
@@ -188,7 +182,7 @@ void TKNearestNeighbors::LoadFromStream(TStream& Stream) {
     // spans are those of a classifier that never learned.
     SpanChanged = std::any_of(Spans.begin(), Spans.end(), [](const TFloatSpan& S) {
       const bool Untouched = S.Scale == 0 && S.Max == 0 && S.Min == 0;
-      return !Untouched && S.Scale != ScaleOf(S);
+      return !Untouched && S.Scale != TKNearestNeighbors::SpanScale(S);
     });
   }
 

@@ -11,6 +11,18 @@
 
 #include "Exceptions.h"
 
+namespace {
+
+// The m-estimate of a value's probability within a class, (m x P + n) /
+// (m + Nv): n the class's count of the value, Nv the whole list's. The
+// caller brings m x P and m + Nv in extended precision (the response hoists
+// them out of its loops); the quotient is rounded to double.
+inline double MEstimate(long double mP, int32_t n, long double mPlusNv) {
+  return static_cast<double>((mP + static_cast<long double>(n)) / mPlusNv);
+}
+
+}  // namespace
+
 // --- TBClassesListItem ----------------------------------------------------------
 
 TBClassesListItem::TBClassesListItem(TBClassesList* AOwner) : TClassesListItem(AOwner) {}
@@ -81,8 +93,8 @@ double TBClassesListItem::InformationGain(int32_t AttributeIndex, int32_t ValueI
   const size_t Slot = static_cast<size_t>(ValueIndex);
   const int32_t n = Inside && Slot < R.Counts.size() ? R.Counts[Slot] : 0;
   const int32_t Nv = Inside && Slot < T.Counts.size() ? T.Counts[Slot] : 0;
-  return static_cast<double>((static_cast<long double>(M) * static_cast<long double>(P) + static_cast<long double>(n)) /
-                             (static_cast<long double>(M) + static_cast<long double>(Nv)));
+  return MEstimate(static_cast<long double>(M) * static_cast<long double>(P), n,
+                   static_cast<long double>(M) + static_cast<long double>(Nv));
 }
 
 // --- TBClassesList ------------------------------------------------------------------
@@ -205,7 +217,7 @@ void TBClassesList::DiscreteResponses(const TBClassesListItem* const* Items, siz
         Denominator = Lm + Totals[i].Counts[Slot];
       }
       const int32_t n = Slot < R.Counts.size() ? R.Counts[Slot] : 0;
-      const double Gain = static_cast<double>((mP[k] + static_cast<long double>(n)) / Denominator);
+      const double Gain = MEstimate(mP[k], n, Denominator);
       Result[k] = static_cast<double>(static_cast<long double>(Gain) * Result[k] * Q[k]);
     }
   }
@@ -265,35 +277,8 @@ void TNaiveBayes::LoadFromStream(TStream& Stream) {
   Classes()->InvalidateTotals();
 }
 
-// The decisions of the statistic classifier, over responses computed for
-// all classes at once (see DiscreteResponses).
-int32_t TNaiveBayes::Classify(std::span<const int32_t> DiscreteRecord, std::span<const double>) {
-  FResponses.resize(static_cast<size_t>(FClasses->Count()));
-  Classes()->ClassifyAll(DiscreteRecord, FResponses);
-  // Compared after rounding to 32 bits: near-equal classes tie, the first wins.
-  float Best = 0.0f;
-  int32_t BestIndex = 0;
-  for (size_t i = 0; i < FResponses.size(); ++i) {
-    const float R = static_cast<float>(FResponses[i]);
-    if (R > Best) {
-      Best = R;
-      BestIndex = static_cast<int32_t>(i);
-    }
-  }
-  if (static_cast<double>(Best) < FRejectProbability) return -1;
-  return BestIndex;
-}
-
-int32_t TNaiveBayes::ClassifyResponse(std::span<const int32_t> DiscreteRecord, std::span<const double>,
-                                      std::span<double> Response) {
+// All classes at once (see DiscreteResponses); the float values are not read.
+void TNaiveBayes::ComputeResponses(std::span<const int32_t> DiscreteRecord, std::span<const double>,
+                                   std::span<double> Response) {
   Classes()->ClassifyAll(DiscreteRecord, Response);
-  double Best = 0.0;
-  int32_t BestIndex = -1;
-  for (size_t i = 0; i < Response.size(); ++i)
-    if (Response[i] > Best) {
-      Best = Response[i];
-      BestIndex = static_cast<int32_t>(i);
-    }
-  if (Best < FRejectProbability) return -1;
-  return BestIndex;
 }

@@ -131,13 +131,13 @@ public:
   void SetDiscreteAttributeCount(int32_t Value) override;
   // The stream holds no Totals: they are rebuilt from the loaded counts.
   void LoadFromStream(TStream& Stream) override;
-  // The statistic classifier's decisions, unchanged; only the responses are
-  // computed for all classes together, which is several times faster.
-  int32_t Classify(std::span<const int32_t> DiscreteRecord, std::span<const double> FloatRecord) override;
-  int32_t ClassifyResponse(std::span<const int32_t> DiscreteRecord, std::span<const double> FloatRecord,
-                           std::span<double> Response) override;
+
+protected:
+  // Classify and ClassifyResponse are the statistic classifier's; only the
+  // responses are computed for all classes together, several times faster.
+  void ComputeResponses(std::span<const int32_t> DiscreteRecord, std::span<const double> FloatRecord,
+                        std::span<double> Response) override;
 
 private:
   int32_t FM = 2;
-  std::vector<double> FResponses;  // reused by Classify
 };

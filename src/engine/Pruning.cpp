@@ -6,14 +6,16 @@
 // measurement ("measure" below): the classifier's own ClassifyTest when
 // InternalPruning is set, otherwise the OnClassifyTest handler. The handler
 // must be assigned in both cases; that is checked before any switch moves.
-// A linear classifier measures the rating and the forward pass with its
-// prior switched off, because the prior adds the same amount to every class
-// response whatever attributes are on and would blur the comparison.
+// A classifier with a prior (the linear classifier) measures the rating and
+// the forward pass with it switched off (SuspendPrior), because the prior
+// adds the same amount to every class response whatever attributes are on
+// and would blur the comparison.
 #include <string>
 #include <vector>
 
 #include "Classifier.h"
 #include "Exceptions.h"
+#include "RangeSort.h"
 
 namespace {
 
@@ -34,47 +36,23 @@ double Measure(TClassifier& C) {
   return Succes;
 }
 
-// Switches a linear classifier's prior off for the duration of a measured
-// pass and back on afterwards. Deliberately not a scope guard: when the
-// measurement raises, the switches and the flag stay as they were then.
+// Switches the classifier's prior off for the duration of a measured pass
+// and back afterwards. Deliberately not a scope guard: when the measurement
+// raises, the switches and the prior stay as they were then.
 class TPriorSwitch {
 public:
-  explicit TPriorSwitch(TClassifier& C) : FLinear(dynamic_cast<TLinearClassifier*>(&C)) {
-    if (FLinear) {
-      FSaved = FLinear->UsePriorProbability();
-      FLinear->SetUsePriorProbability(false);
-    }
-  }
-  void Restore() {
-    if (FLinear) FLinear->SetUsePriorProbability(FSaved);
-  }
+  explicit TPriorSwitch(TClassifier& C) : FClassifier(C), FWasOn(C.SuspendPrior()) {}
+  void Restore() { FClassifier.RestorePrior(FWasOn); }
 
 private:
-  TLinearClassifier* FLinear;
-  bool FSaved = false;
+  TClassifier& FClassifier;
+  bool FWasOn;
 };
 
 }  // namespace
 
 void TClassifier::SortIndexRecord(std::span<TIndexRecord> A, int32_t iLo, int32_t iHi) {
-  if (iHi < iLo) return;
-  if (iLo < 0) throw EListError("List index out of bounds (" + std::to_string(iLo) + ")");
-  if (static_cast<size_t>(iHi) >= A.size()) throw EListError("List index out of bounds (" + std::to_string(iHi) + ")");
-  int32_t Lo = iLo;
-  int32_t Hi = iHi;
-  const double Pivot = A[static_cast<size_t>(Lo + (Hi - Lo) / 2)].Quality;
-  do {
-    // The range bounds only matter for NaN qualities, which stop neither scan.
-    while (Lo < iHi && A[static_cast<size_t>(Lo)].Quality < Pivot) ++Lo;
-    while (Hi > iLo && A[static_cast<size_t>(Hi)].Quality > Pivot) --Hi;
-    if (Lo <= Hi) {
-      std::swap(A[static_cast<size_t>(Lo)], A[static_cast<size_t>(Hi)]);
-      ++Lo;
-      --Hi;
-    }
-  } while (Lo <= Hi);
-  if (Hi > iLo) SortIndexRecord(A, iLo, Hi);
-  if (Lo < iHi) SortIndexRecord(A, Lo, iHi);
+  SortRangeByKey(A, iLo, iHi, [](const TIndexRecord& R) { return R.Quality; });
 }
 
 void TClassifier::AttributeQuality(std::span<TIndexRecord> AttributeList) {
@@ -91,19 +69,6 @@ void TClassifier::AttributeQuality(std::span<TIndexRecord> AttributeList) {
   }
   SortIndexRecord(AttributeList, 0, FAttributeCount - 1);
   Prior.Restore();
-}
-
-void TLinearClassifier::AttributeQuality(std::span<TIndexRecord> AttributeList) const {
-  if (AttributeList.size() != static_cast<size_t>(FAttributeCount))
-    throw Exception("Length(AttributeList) <> AttributeCount");
-  const TLClassesList& List = *Classes();
-  for (int32_t i = 0; i < FDiscreteAttributeCount; ++i)
-    AttributeList[static_cast<size_t>(i)] = TIndexRecord{List.DiscreteEntropy(i), i};
-  for (int32_t j = 0; j < FFloatAttributeCount; ++j) {
-    const int32_t k = FDiscreteAttributeCount + j;
-    AttributeList[static_cast<size_t>(k)] = TIndexRecord{List.FloatEntropy(j), k};
-  }
-  SortIndexRecord(AttributeList, 0, static_cast<int32_t>(AttributeList.size()) - 1);
 }
 
 double TClassifier::PrePrune(std::span<const TIndexRecord> AttributeList) {
@@ -152,7 +117,7 @@ double TClassifier::Prune() {
   if (PreScore > PostScore) {
     for (int32_t k = 0; k < FAttributeCount; ++k) SetAttributeEnabled(k, Saved[static_cast<size_t>(k)]);
     // The forward pass measured without the prior; keep the setting its score belongs to.
-    if (auto* Linear = dynamic_cast<TLinearClassifier*>(this)) Linear->SetUsePriorProbability(false);
+    SuspendPrior();
     return PreScore;
   }
   return PostScore;

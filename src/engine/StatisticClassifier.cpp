@@ -1,10 +1,10 @@
 // TStatisticClassifier: class lookup and creation while learning, the
 // decision rule over the items' responses, per-attribute enable state kept
-// in every class item, and the whole-model measures.
+// in every class item. (The whole-model entropy measures live with the
+// measures they are built on, in LinearClassifier.cpp.)
 #include "StatisticClassifier.h"
 
 #include "Exceptions.h"
-#include "LinearClassifier.h"
 
 TStatisticClassifier::TStatisticClassifier(TComponent* AOwner) : TClassifier(AOwner) {
   FRejectProbability = 0.01;
@@ -97,18 +97,29 @@ void TStatisticClassifier::LearnIndex(int32_t ClassIndex, std::span<const int32_
   FClasses->GetData(Position)->Learn(DiscreteRecord, FloatRecord);
 }
 
+void TStatisticClassifier::ComputeResponses(std::span<const int32_t> DiscreteRecord,
+                                            std::span<const double> FloatRecord, std::span<double> Response) {
+  const int32_t N = FClasses->Count();
+  for (int32_t i = 0; i < N; ++i)
+    Response[static_cast<size_t>(i)] = FClasses->GetData(i)->Classify(DiscreteRecord, FloatRecord);
+}
+
+// The decision rule, one for every statistic classifier: the best response
+// wins (strictly greater, so the first of equal classes), and a best below
+// RejectProbability rejects.
 int32_t TStatisticClassifier::Classify(std::span<const int32_t> DiscreteRecord,
                                        std::span<const double> FloatRecord) {
+  FResponses.resize(static_cast<size_t>(FClasses->Count()));
+  ComputeResponses(DiscreteRecord, FloatRecord, FResponses);
   // Responses are compared after rounding to 32 bits, so near-equal classes
   // tie and the first one wins.
   float Best = 0.0f;
   int32_t BestIndex = 0;
-  const int32_t N = FClasses->Count();
-  for (int32_t i = 0; i < N; ++i) {
-    const float R = static_cast<float>(FClasses->GetData(i)->Classify(DiscreteRecord, FloatRecord));
+  for (size_t i = 0; i < FResponses.size(); ++i) {
+    const float R = static_cast<float>(FResponses[i]);
     if (R > Best) {
       Best = R;
-      BestIndex = i;
+      BestIndex = static_cast<int32_t>(i);
     }
   }
   if (static_cast<double>(Best) < FRejectProbability) return -1;
@@ -117,15 +128,15 @@ int32_t TStatisticClassifier::Classify(std::span<const int32_t> DiscreteRecord,
 
 int32_t TStatisticClassifier::ClassifyResponse(std::span<const int32_t> DiscreteRecord,
                                                std::span<const double> FloatRecord, std::span<double> Response) {
-  const int32_t N = FClasses->Count();
-  if (static_cast<int64_t>(Response.size()) != N) throw Exception("Length(Response) <> Classes.Count");
+  if (static_cast<int64_t>(Response.size()) != FClasses->Count()) throw Exception("Length(Response) <> Classes.Count");
+  ComputeResponses(DiscreteRecord, FloatRecord, Response);
+  // Here at 64 bits, and no response above 0 rejects.
   double Best = 0.0;
   int32_t BestIndex = -1;
-  for (int32_t i = 0; i < N; ++i) {
-    Response[static_cast<size_t>(i)] = FClasses->GetData(i)->Classify(DiscreteRecord, FloatRecord);
-    if (Response[static_cast<size_t>(i)] > Best) {
-      Best = Response[static_cast<size_t>(i)];
-      BestIndex = i;
+  for (size_t i = 0; i < Response.size(); ++i) {
+    if (Response[i] > Best) {
+      Best = Response[i];
+      BestIndex = static_cast<int32_t>(i);
     }
   }
   if (Best < FRejectProbability) return -1;
@@ -160,51 +171,3 @@ void TStatisticClassifier::Reset() { FClasses->Reset(); }
 void TStatisticClassifier::SoftReset() { FClasses->SoftReset(); }
 
 void TStatisticClassifier::Clear() { FClasses->Clear(); }
-
-double TStatisticClassifier::Entropy() const {
-  const int32_t Attributes = FClasses->DiscreteCount() + FClasses->FloatCount();
-  if (Attributes == 0) return 0.0;  // no attribute separates anything
-  long double Sum = 0.0L;
-  for (int32_t i = 0; i < FClasses->DiscreteCount(); ++i) Sum += TLClassesList::DiscreteEntropyOf(*FClasses, i);
-  for (int32_t j = 0; j < FClasses->FloatCount(); ++j) Sum += TLClassesList::FloatEntropyOf(*FClasses, j);
-  return static_cast<double>(Sum / static_cast<long double>(Attributes) * 100.0L);
-}
-
-double TStatisticClassifier::MaxDiscreteEntropy(int32_t& Index) const {
-  Index = -1;
-  double Best = 0.0;
-  for (int32_t i = 0; i < FClasses->DiscreteCount(); ++i) {
-    const double E = TLClassesList::DiscreteEntropyOf(*FClasses, i);
-    if (E > Best) {
-      Best = E;
-      Index = i;
-    }
-  }
-  return static_cast<double>(static_cast<long double>(Best) * 100.0L);
-}
-
-double TStatisticClassifier::MaxFloatEntropy(int32_t& Index) const {
-  Index = -1;
-  double Best = 0.0;
-  for (int32_t j = 0; j < FClasses->FloatCount(); ++j) {
-    const double E = TLClassesList::FloatEntropyOf(*FClasses, j);
-    if (E > Best) {
-      Best = E;
-      Index = j;
-    }
-  }
-  return static_cast<double>(static_cast<long double>(Best) * 100.0L);
-}
-
-double TStatisticClassifier::MaxEntropy(int32_t& Index) const {
-  int32_t FloatIndex = -1;
-  int32_t DiscreteIndex = -1;
-  const double F = MaxFloatEntropy(FloatIndex);
-  const double D = MaxDiscreteEntropy(DiscreteIndex);
-  if (F >= D) {
-    Index = FloatIndex + FDiscreteAttributeCount;
-    return F;
-  }
-  Index = DiscreteIndex;
-  return D;
-}

@@ -91,6 +91,13 @@ protected:
   // RejectProbability 0.01; the descendant creates FClasses.
   explicit TStatisticClassifier(TComponent* AOwner);
 
+  // Every class's response to the record into Response (one entry per
+  // class, in list order), for Classify and ClassifyResponse to decide on.
+  // Base: each class item's Classify. A descendant that computes all
+  // responses faster together overrides this and nothing else.
+  virtual void ComputeResponses(std::span<const int32_t> DiscreteRecord, std::span<const double> FloatRecord,
+                                std::span<double> Response);
+
   // The "Classes.Strings" entry (class names, stored when the list is not
   // empty; reading it replaces every class by a fresh one). Descendants
   // append it after their own published properties.
@@ -101,4 +108,7 @@ protected:
 
   std::unique_ptr<TClassesList> FClasses;
   double FRejectProbability = 0.01;
+
+private:
+  std::vector<double> FResponses;  // reused by Classify
 };

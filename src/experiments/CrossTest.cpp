@@ -106,10 +106,6 @@ void TCrossTest::SetKNeighbors(int32_t Value) {
   FKNN->SetKNeighbors(Value);
 }
 
-void TCrossTest::Report(TCrossTestProgress& Progress) {
-  if (FOnProgress) FOnProgress(Progress);
-}
-
 void TCrossTest::Run() {
   std::stable_sort(FTableList.begin(), FTableList.end(),
                    [](const std::string& A, const std::string& B) { return CompareText(A, B) < 0; });
@@ -117,27 +113,44 @@ void TCrossTest::Run() {
   FDataTable->SetFilter("");
   FDataTable->SetFiltered(true);
   for (int32_t Col = 4; Col <= 6; ++Col) FGrid.SetCell(Col, 0, Headings()[static_cast<size_t>(Col)]);
-  TClassifier* const Order[] = {FLC, FNB, FKNN};
-  for (int32_t Col = 1; Col <= 3; ++Col) {
-    FDBLC->SetClassifier(Order[Col - 1]);
-    FGrid.SetCell(Col, 0, Headings()[static_cast<size_t>(Col)]);
-    RunClassifierTest(Col);
+  // Beside its accuracy, naive Bayes reports the prior of the majority class
+  // and the linear classifier its best single attribute.
+  const TClassifierColumn Columns[] = {
+      {FLC, 1, 6, [this] {
+         int32_t Index = -1;
+         return FLC->MaxEntropy(Index);
+       }},
+      {FNB, 2, 5, [this] {
+         int32_t Index = -1;
+         return FNB->MaxPriorProbability(Index);
+       }},
+      {FKNN, 3, 0, nullptr},
+  };
+  for (const TClassifierColumn& C : Columns) {
+    FDBLC->SetClassifier(C.Classifier);
+    FGrid.SetCell(C.Column, 0, Headings()[static_cast<size_t>(C.Column)]);
+    RunClassifierTest(C);
   }
 }
 
-void TCrossTest::RunClassifierTest(int32_t Column) {
+void TCrossTest::RunClassifierTest(const TClassifierColumn& Spec) {
   const size_t Runs = static_cast<size_t>(FRuns);
-  std::vector<double> Accuracy(Runs, 0.0), TestCount(Runs, 0.0), Prior(Runs, 0.0), Best(Runs, 0.0);
-  TClassifier& Current = *FDBLC->Classifier();
-  const bool IsNB = &Current == FNB;
-  const bool IsLC = &Current == FLC;
+  std::vector<double> Accuracy(Runs, 0.0), TestCount(Runs, 0.0), Extra(Runs, 0.0);
+  TClassifier& Current = *Spec.Classifier;
 
   const auto Start = TClock::now();
   FLC->SetUsePriorProbability(true);
   TCrossTestProgress Progress;
-  Progress.Column = Column;
+  Progress.Column = Spec.Column;
   Progress.Classifier = Current.Name();
   Progress.TableCount = static_cast<int32_t>(FTableList.size());
+  const auto Step = [&](int32_t Split, bool Optimizing, std::string SplitText) {
+    Progress.Split = Split;
+    Progress.Optimizing = Optimizing;
+    Progress.SplitText = std::move(SplitText);
+    Progress.ElapsedMs = MillisecondsSince(Start);
+    if (FOnProgress) FOnProgress(Progress);
+  };
 
   for (size_t I = 0; I < FTableList.size(); ++I) {
     const std::string& Table = FTableList[I];
@@ -149,18 +162,11 @@ void TCrossTest::RunClassifierTest(int32_t Column) {
     Progress.Table = Table;
     Progress.TableIndex = static_cast<int32_t>(I);
     Progress.TableText = "Current database table: " + Table;
-    Progress.Split = -1;
-    Progress.Optimizing = false;
-    Progress.SplitText.clear();
-    Progress.ElapsedMs = MillisecondsSince(Start);
-    Report(Progress);
+    Step(-1, false, "");
 
     FDBLC->Clear();
     if (FPruning && Table != TCrossTestLimits::UnprunedTable) {
-      Progress.Optimizing = true;
-      Progress.SplitText = "Optimizing...";
-      Progress.ElapsedMs = MillisecondsSince(Start);
-      Report(Progress);
+      Step(-1, true, "Optimizing...");
       FLC->SetUsePriorProbability(true);
       FDataTable->SetFiltered(false);
       FDBLC->LearnDataset(0);
@@ -172,26 +178,20 @@ void TCrossTest::RunClassifierTest(int32_t Column) {
     for (size_t S = 0; S < Runs; ++S) {
       const std::string Field = "[" + TSampleLayout::SplitField(static_cast<int32_t>(S)) + "]";
       FDataTable->SetFilter(Field + " = 0");
-      Progress.Split = static_cast<int32_t>(S);
-      Progress.SplitText = "Split number: " + std::to_string(S);
-      Progress.ElapsedMs = MillisecondsSince(Start);
-      Report(Progress);
+      Step(static_cast<int32_t>(S), false, "Split number: " + std::to_string(S));
       Current.SoftReset();
       FDBLC->LearnDataset(0);
       FDataTable->SetFilter(Field + " = 1");
       Accuracy[S] = FDBLC->ClassifyDataset(0);
       TestCount[S] = FDataTable->RecordCount();
-      int32_t Index = -1;
-      if (IsNB) Prior[S] = FNB->MaxPriorProbability(Index);
-      if (IsLC) Best[S] = FLC->MaxEntropy(Index);
+      if (Spec.Extra) Extra[S] = Spec.Extra();
     }
     const int32_t Row = static_cast<int32_t>(I) + 1;
     FGrid.SetCell(0, Row, Table);
-    FGrid.SetCell(Column, Row, SummaryText(Accuracy));
+    FGrid.SetCell(Spec.Column, Row, SummaryText(Accuracy));
     FGrid.SetCell(4, Row, SummaryText(TestCount));
-    if (IsNB) FGrid.SetCell(5, Row, SummaryText(Prior));
-    if (IsLC) FGrid.SetCell(6, Row, SummaryText(Best));
+    if (Spec.Extra) FGrid.SetCell(Spec.ExtraColumn, Row, SummaryText(Extra));
   }
   FGrid.SetCell(0, TimeRow(), "Time [min:sec]");
-  FGrid.SetCell(Column, TimeRow(), FormatMinSec(MillisecondsSince(Start)));
+  FGrid.SetCell(Spec.Column, TimeRow(), FormatMinSec(MillisecondsSince(Start)));
 }

@@ -112,8 +112,15 @@ public:
   static const std::vector<std::string>& Headings();  // row 0, columns 0..6
 
 private:
-  void RunClassifierTest(int32_t Column);
-  void Report(TCrossTestProgress& Progress);
+  // One classifier's column of the grid, and the figure it adds in
+  // ExtraColumn after each split (none when Extra is empty).
+  struct TClassifierColumn {
+    TClassifier* Classifier;
+    int32_t Column;
+    int32_t ExtraColumn;
+    std::function<double()> Extra;
+  };
+  void RunClassifierTest(const TClassifierColumn& Spec);
 
   TSession& FSession;
   TLinearClassifier* FLC = nullptr;

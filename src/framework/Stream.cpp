@@ -31,30 +31,24 @@ void TStream::WriteBuffer(const void* Buffer, int64_t Count) {
 int32_t TStream::ReadInt32() {
   uint8_t B[4];
   ReadBuffer(B, 4);
-  return static_cast<int32_t>(uint32_t(B[0]) | uint32_t(B[1]) << 8 | uint32_t(B[2]) << 16 | uint32_t(B[3]) << 24);
+  return GetInt32LE(B);
 }
 
 void TStream::WriteInt32(int32_t Value) {
-  auto U = static_cast<uint32_t>(Value);
-  uint8_t B[4] = {uint8_t(U), uint8_t(U >> 8), uint8_t(U >> 16), uint8_t(U >> 24)};
+  uint8_t B[4];
+  PutInt32LE(B, Value);
   WriteBuffer(B, 4);
 }
 
 double TStream::ReadDouble() {
   uint8_t B[8];
   ReadBuffer(B, 8);
-  uint64_t U = 0;
-  for (int I = 7; I >= 0; --I) U = U << 8 | B[I];
-  double D;
-  std::memcpy(&D, &U, 8);
-  return D;
+  return GetDoubleLE(B);
 }
 
 void TStream::WriteDouble(double Value) {
-  uint64_t U;
-  std::memcpy(&U, &Value, 8);
   uint8_t B[8];
-  for (int I = 0; I < 8; ++I) B[I] = uint8_t(U >> (8 * I));
+  PutDoubleLE(B, Value);
   WriteBuffer(B, 8);
 }
 

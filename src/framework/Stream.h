@@ -3,9 +3,32 @@
 // raise EReadError / EWriteError, so callers never see a short read.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+// The byte order of every stream: little-endian images of 32-bit integers
+// and doubles, written into / read from P (4 or 8 bytes). TStream's typed
+// calls use them, and so does code that builds a record image in memory.
+inline void PutInt32LE(uint8_t* P, int32_t V) {
+  const auto U = static_cast<uint32_t>(V);
+  for (int i = 0; i < 4; ++i) P[i] = static_cast<uint8_t>(U >> (8 * i));
+}
+inline void PutDoubleLE(uint8_t* P, double V) {
+  const auto U = std::bit_cast<uint64_t>(V);
+  for (int i = 0; i < 8; ++i) P[i] = static_cast<uint8_t>(U >> (8 * i));
+}
+inline int32_t GetInt32LE(const uint8_t* P) {
+  uint32_t U = 0;
+  for (int i = 0; i < 4; ++i) U |= static_cast<uint32_t>(P[i]) << (8 * i);
+  return static_cast<int32_t>(U);
+}
+inline double GetDoubleLE(const uint8_t* P) {
+  uint64_t U = 0;
+  for (int i = 0; i < 8; ++i) U |= static_cast<uint64_t>(P[i]) << (8 * i);
+  return std::bit_cast<double>(U);
+}
 
 enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
 

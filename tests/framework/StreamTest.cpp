@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -116,4 +117,22 @@ TEST(TFileStream, ExclusiveWhileWriting) {
   TFileStream R2(Path, TFileMode::fmOpenRead);  // readers share
   EXPECT_EQ(R2.ReadInt32(), 1);
   std::filesystem::remove(Path);
+}
+
+TEST(TStream, LittleEndianImagesMatchTheTypedCalls) {
+  uint8_t Image[12];
+  PutInt32LE(Image, -2);
+  PutDoubleLE(Image + 4, 0.1);
+  TMemoryStream S;
+  S.WriteInt32(-2);
+  S.WriteDouble(0.1);
+  ASSERT_EQ(S.Bytes().size(), 12u);
+  EXPECT_TRUE(std::equal(S.Bytes().begin(), S.Bytes().end(), Image));
+  EXPECT_EQ(Image[0], 0xFE);
+  EXPECT_EQ(Image[3], 0xFF);
+  EXPECT_EQ(Image[11], 0x3F);  // the double's sign and exponent byte last
+  EXPECT_EQ(GetInt32LE(Image), -2);
+  EXPECT_EQ(GetDoubleLE(Image + 4), 0.1);
+  const uint8_t Max[4] = {0xFF, 0xFF, 0xFF, 0x7F};
+  EXPECT_EQ(GetInt32LE(Max), 2147483647);
 }

@@ -1,6 +1,5 @@
 // A short tour of the component framework: ownership, free notification, a
 // sorted string list and a property stream round trip shown as a hex dump.
-// It is what `make run` shows until the command-line tool exists.
 #include <cstdio>
 #include <iostream>
 #include <memory>
