@@ -6,27 +6,10 @@
 #include "Commands.h"
 #include "Convert.h"
 #include "DBClassifier.h"
-#include "Exceptions.h"
 #include "SampleComponents.h"
 #include "SampleLayout.h"
+#include "SampleModels.h"
 #include "Table.h"
-
-namespace {
-
-std::string AttributeText(const TClassifier& C) {
-  return std::to_string(C.DiscreteAttributeCount()) + " discrete and " + std::to_string(C.FloatAttributeCount()) +
-         " float attributes";
-}
-
-std::unique_ptr<TDBClassifier> NewBinding(TTable& Table, TClassifier& Classifier) {
-  auto Binding = std::make_unique<TDBClassifier>(nullptr);
-  SetSampleSettings(*Binding);
-  Binding->SetDataset(&Table);
-  Binding->SetClassifier(&Classifier);
-  return Binding;
-}
-
-}  // namespace
 
 int TrainCommand(const TArguments& Args, TToolIO& IO) {
   const std::string Kind = Args.Required("classifier", "lc|nb|knn");
@@ -41,12 +24,10 @@ int TrainCommand(const TArguments& Args, TToolIO& IO) {
   const std::unique_ptr<TTable> Table = Source->OpenTable(Args.Positionals()[0]);
   const std::unique_ptr<TClassifier> Classifier = NewSampleClassifier(TypeName);
   if (auto* Knn = dynamic_cast<TKNearestNeighbors*>(Classifier.get())) Knn->SetKNeighbors(K);
-  const std::unique_ptr<TDBClassifier> Binding = NewBinding(*Table, *Classifier);
-  Binding->LearnDataset(0);
-  if (!Binding->ClassColumn()) throw Exception("table '" + Table->TableName() + "' has no field 'Class'");
+  LearnSampleTable(*Table, *Classifier);
   Classifier->SaveToFile(ModelFile);
   IO.Out << Table->TableName() << ": " << Table->RecordCount() << " rows learned by " << TypeName << ", "
-         << Classifier->ClassCount() << " classes, " << AttributeText(*Classifier) << "\n"
+         << Classifier->ClassCount() << " classes, " << AttributeCountText(*Classifier) << "\n"
          << "model written to " << ModelFile << "\n";
   return 0;
 }
@@ -57,18 +38,7 @@ int ClassifyCommand(const TArguments& Args, TToolIO& IO) {
   const std::unique_ptr<TTable> Table = Source->OpenTable(Args.Positionals()[0]);
 
   const std::unique_ptr<TClassifier> Classifier = LoadSampleClassifier(ModelFile);
-  const int32_t D = Classifier->DiscreteAttributeCount();
-  const int32_t F = Classifier->FloatAttributeCount();
-
-  // The columns come from the table as learning would build them; the
-  // model's counts must match or its statistics belong to other fields.
-  const std::unique_ptr<TDBClassifier> Binding = NewBinding(*Table, *Classifier);
-  Binding->CreateAttributes();
-  Binding->PrepareAttributes();
-  if (!Binding->ClassColumn()) throw Exception("table '" + Table->TableName() + "' has no field 'Class'");
-  if (Classifier->DiscreteAttributeCount() != D || Classifier->FloatAttributeCount() != F)
-    throw Exception("the model has " + std::to_string(D) + " discrete and " + std::to_string(F) +
-                    " float attributes, table '" + Table->TableName() + "' gives " + AttributeText(*Classifier));
+  const std::unique_ptr<TDBClassifier> Binding = BindModelToTable(*Table, *Classifier);
 
   TField* Id = Table->FieldByName(TSampleLayout::IdField);
   TField* Class = Table->FieldByName(TSampleLayout::ClassField);

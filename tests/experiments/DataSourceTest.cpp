@@ -19,6 +19,7 @@
 #include "SampleComponents.h"
 #include "SampleImporter.h"
 #include "SampleLayout.h"
+#include "SampleModels.h"
 #include "Table.h"
 #include "TestSupport.h"
 
@@ -185,4 +186,35 @@ TEST(TSampleLayout, ABindingOverAnImportedTableLearnsOnlyTheAttributes) {
   EXPECT_EQ(LC.DiscreteAttributeCount(), 1);
   EXPECT_EQ(LC.FloatAttributeCount(), 0);
   EXPECT_EQ(LC.ClassCount(), 2);
+}
+
+TEST(SampleModels, LearnSaveLoadAndBindToATableOfTheSameAttributes) {
+  const TScratch Scratch("models");
+  const TDataSource Source(Scratch / "Data", false);
+  const TSourceDataset Three = Tiny(3);
+  bool Replaced = false;
+  Source.ImportTable(TSampleImporter(Three), "T", Replaced);
+  // The same rows with one more numeric attribute.
+  TSourceDataset Wider = Tiny(3);
+  Wider.Attributes.insert(Wider.Attributes.begin(), {"size", false, {}, 1});
+  Wider.ClassIndex = 2;
+  for (size_t R = 3; R-- > 0;) Wider.Cells.insert(Wider.Cells.begin() + static_cast<std::ptrdiff_t>(2 * R), 1.5);
+  Source.ImportTable(TSampleImporter(Wider), "W", Replaced);
+
+  const std::unique_ptr<TTable> Table = Source.OpenTable("T");
+  const std::unique_ptr<TClassifier> Learned = NewSampleClassifier("TNaiveBayes");
+  LearnSampleTable(*Table, *Learned);
+  EXPECT_EQ(Learned->ClassCount(), 2);
+  EXPECT_EQ(AttributeCountText(*Learned), "1 discrete and 0 float attributes");
+  Learned->SaveToFile(Scratch / "nb.model");
+
+  const std::unique_ptr<TClassifier> Loaded = LoadSampleClassifier(Scratch / "nb.model");
+  const std::unique_ptr<TDBClassifier> Binding = BindModelToTable(*Table, *Loaded);
+  EXPECT_DOUBLE_EQ(Binding->ClassifyDataset(0), BindModelToTable(*Table, *Learned)->ClassifyDataset(0));
+  EXPECT_GT(Binding->ClassifyDataset(0), 0.0);
+
+  const std::unique_ptr<TTable> Other = Source.OpenTable("W");
+  const std::unique_ptr<TClassifier> Again = LoadSampleClassifier(Scratch / "nb.model");
+  EXPECT_EQ(MessageOf([&] { BindModelToTable(*Other, *Again); }),
+            "the model has 1 discrete and 0 float attributes, table 'W.DB' gives 1 discrete and 1 float attributes");
 }

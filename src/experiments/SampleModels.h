@@ -1,0 +1,32 @@
+// Models of whole sample tables: a classifier learns every row of a table
+// through a binding with the sample settings, and a saved model is bound to
+// a table whose attributes must be the ones it learned. `pellory train` and
+// `classify` use these; so can any page that learns or applies a model.
+#pragma once
+
+#include <memory>
+#include <string>
+
+class TClassifier;
+class TDBClassifier;
+class TTable;
+
+// A binding with the sample settings over the open Table and Classifier
+// (neither owned); the caller owns the binding.
+std::unique_ptr<TDBClassifier> NewSampleBinding(TTable& Table, TClassifier& Classifier);
+
+// Learns every row of the open Table into Classifier. Raises Exception
+// "table 'T' has no field 'Class'" for a table without the class field.
+void LearnSampleTable(TTable& Table, TClassifier& Classifier);
+
+// A binding of the loaded Classifier to the open Table, its columns built
+// from the table as learning would build them, ready for ClassifyRecord and
+// ClassifyDataset. Raises Exception "table 'T' has no field 'Class'", and
+// "the model has D discrete and F float attributes, table 'T' gives d
+// discrete and f float attributes" when the counts differ (the model's
+// statistics would belong to other fields); the classifier then has the
+// table's counts.
+std::unique_ptr<TDBClassifier> BindModelToTable(TTable& Table, TClassifier& Classifier);
+
+// "D discrete and F float attributes" of Classifier.
+std::string AttributeCountText(const TClassifier& Classifier);
