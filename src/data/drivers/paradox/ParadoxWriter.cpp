@@ -118,8 +118,16 @@ TParadoxWriter::TParadoxWriter(const std::string& FileName, const std::vector<TF
   std::error_code Ignored;
   std::filesystem::remove(FileName, Ignored);
   if (PX_create_file(Doc, PxFields, static_cast<int>(Fields.size()), FileName.c_str(),
-                     pxfFileTypNonIndexDB) < 0)
-    throw EFCreateError("Cannot create table '" + FileName + "': " + PxLastError(Doc));
+                     pxfFileTypNonIndexDB) < 0) {
+    const std::string Error = "Cannot create table '" + FileName + "': " + PxLastError(Doc);
+    // A file that cannot be opened fails before the document has a header
+    // to own the fields: then they are still ours to free.
+    if (!Doc->px_head) {
+      for (size_t i = 0; i < Fields.size(); ++i) Doc->free(Doc, PxFields[i].px_fname);
+      Doc->free(Doc, PxFields);
+    }
+    throw EFCreateError(Error);
+  }
   // Either encoding alone garbles or drops text; both make pxlib store UTF-8.
   PX_set_inputencoding(Doc, "UTF-8");
   PX_set_targetencoding(Doc, "UTF-8");
