@@ -17,15 +17,28 @@
 
 namespace fuzz {
 
-// <temp>/pellory-fuzz-<Name>-<pid>, made empty once per process.
+// <temp>/pellory-fuzz-<Name>-<pid>, made empty once per process and removed
+// at its end; in memory (/dev/shm) where there is one, as the targets write
+// a file per input.
+struct TScratch {
+  explicit TScratch(const std::string& Name) {
+    std::error_code Error;
+    const auto Base = std::filesystem::is_directory("/dev/shm", Error) ? std::filesystem::path("/dev/shm")
+                                                                        : std::filesystem::temp_directory_path();
+    Path = Base / ("pellory-fuzz-" + Name + "-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(Path);
+    std::filesystem::create_directories(Path);
+  }
+  ~TScratch() {
+    std::error_code Ignored;
+    std::filesystem::remove_all(Path, Ignored);
+  }
+  std::filesystem::path Path;
+};
+
 inline const std::filesystem::path& ScratchFolder(const std::string& Name) {
-  static const std::filesystem::path Folder = [&] {
-    auto P = std::filesystem::temp_directory_path() / ("pellory-fuzz-" + Name + "-" + std::to_string(::getpid()));
-    std::filesystem::remove_all(P);
-    std::filesystem::create_directories(P);
-    return P;
-  }();
-  return Folder;
+  static const TScratch Scratch(Name);
+  return Scratch.Path;
 }
 
 inline void WriteFile(const std::filesystem::path& Path, const uint8_t* Data, size_t Size) {

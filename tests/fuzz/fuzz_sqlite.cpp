@@ -23,6 +23,7 @@ bool ReachesOtherFiles(std::string_view Sql) {
 void RunSql(const std::filesystem::path& File, std::string_view Sql) {
   sqlite3* Db = nullptr;
   if (sqlite3_open_v2(File.c_str(), &Db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK) {
+    sqlite3_exec(Db, "PRAGMA synchronous = OFF; PRAGMA journal_mode = MEMORY", nullptr, nullptr, nullptr);
     sqlite3_limit(Db, SQLITE_LIMIT_LENGTH, 1 << 16);
     sqlite3_limit(Db, SQLITE_LIMIT_ATTACHED, 0);
     int Steps = 0;
