@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,22 +22,33 @@ namespace fs = std::filesystem;
 
 const char* const SampleTables[] = {"WEAT.DB", "CONT.DB", "Test1.DB"};
 
-// The scratch folder with Data/ as the tables were at the start.
+// The scratch folder with Data/ as the tables were at the start. The tables
+// are kept in memory and written with plain writes: libFuzzer's timer
+// signal interrupts a kernel file copy.
 void ResetScratch(const fs::path& Folder) {
-  static const fs::path Pristine = [] {
-    const fs::path P = fuzz::ScratchFolder("cli") / "pristine";
-    fs::create_directories(P);
-    for (const char* Table : SampleTables)
-      fs::copy_file(fs::path(PELLORY_SAMPLE_DATA) / Table, P / Table, fs::copy_options::overwrite_existing);
-    return P;
+  static const std::vector<std::string> Pristine = [] {
+    std::vector<std::string> Tables;
+    for (const char* Table : SampleTables) {
+      std::ifstream In(fs::path(PELLORY_SAMPLE_DATA) / Table, std::ios::binary);
+      Tables.emplace_back(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
+    }
+    return Tables;
   }();
+  // A command may have turned anything here into anything (a table name
+  // into a folder, Data into a file): everything goes.
   std::error_code Ignored;
-  for (const auto& Entry : fs::directory_iterator(Folder, Ignored))
-    if (Entry.path().filename() != "Data") fs::remove_all(Entry.path(), Ignored);
+  for (const auto& Entry : fs::directory_iterator(Folder, Ignored)) fs::remove_all(Entry.path(), Ignored);
   const fs::path Data = Folder / "Data";
-  for (const auto& Entry : fs::directory_iterator(Data, Ignored)) fs::remove_all(Entry.path(), Ignored);
   fs::create_directories(Data);
-  for (const char* Table : SampleTables) fs::copy_file(Pristine / Table, Data / Table);
+  for (size_t i = 0; i < Pristine.size(); ++i)
+    fuzz::WriteFile(Data / SampleTables[i], reinterpret_cast<const uint8_t*>(Pristine[i].data()), Pristine[i].size());
+}
+
+// The data-source options may come before the command: any "bench" counts.
+bool IsBench(const std::vector<std::string>& Args) {
+  for (const std::string& A : Args)
+    if (A == "bench") return true;
+  return false;
 }
 
 bool Acceptable(const std::vector<std::string>& Args) {
@@ -43,9 +56,10 @@ bool Acceptable(const std::vector<std::string>& Args) {
     if (A.find('/') != std::string::npos || A.find('\\') != std::string::npos) return false;
     if (A.rfind("..", 0) == 0 || A.find("=..") != std::string::npos) return false;
   }
-  if (!Args.empty() && Args[0] == "bench") {
+  if (IsBench(Args)) {
     // Sizes of two digits at most, and small defaults for the counts not given.
-    for (size_t i = 1; i < Args.size(); ++i) {
+    for (size_t i = 0; i < Args.size(); ++i) {
+      if (Args[i] == "bench") continue;
       const size_t Eq = Args[i].find('=');
       const std::string Value = Args[i].rfind("--", 0) == 0 ? (Eq == std::string::npos ? "" : Args[i].substr(Eq + 1))
                                                             : Args[i];
@@ -80,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   std::istringstream Lines(Text);
   for (std::string Line; std::getline(Lines, Line) && Args.size() < 16;) Args.push_back(Line);
   if (!Acceptable(Args)) return -1;
-  if (!Args.empty() && Args[0] == "bench") SmallBench(Args);
+  if (IsBench(Args)) SmallBench(Args);
 
   ResetScratch(Folder);
   std::ostringstream Out, Err;

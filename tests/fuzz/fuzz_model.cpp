@@ -35,10 +35,8 @@ void ClassifySome(TClassifier& C) {
       const int32_t Index = C.Classify(Discrete, Float);
       C.ClassName(Index);
     });
-    if (auto* S = dynamic_cast<TStatisticClassifier*>(&C)) {
-      Response.assign(static_cast<size_t>(S->Classes()->Count()), 0.0);
-      fuzz::Refused([&] { S->ClassifyResponse(Discrete, Float, Response); });
-    }
+    Response.assign(static_cast<size_t>(C.ClassCount()), 0.0);
+    fuzz::Refused([&] { C.ClassifyResponse(Discrete, Float, Response); });
   }
 }
 
