@@ -1,9 +1,11 @@
 # Front door: every target installs what is missing, configures, builds and acts.
 BUILD ?= build
 SANBUILD ?= build-sanitize
+FUZZBUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS ?= 2
 
-.PHONY: all build run test test-sanitize bench clean
+.PHONY: all build run test test-sanitize fuzz bench clean
 
 all: build
 
@@ -27,8 +29,17 @@ test-sanitize:
 	cmake --build $(SANBUILD) -j$(JOBS)
 	cd $(SANBUILD) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j$(JOBS)
 
+# Every fuzz target for FUZZ_SECONDS, JOBS at a time, as CTest tests
+# labelled "fuzz"; inputs that fail land in $(FUZZBUILD)/tests/fuzz/artifacts.
+fuzz:
+	./scripts/bootstrap
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZBUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLORY_FUZZ=ON \
+	  -DPELLORY_TESTS=OFF -DPELLORY_BENCH=OFF -DPELLORY_DEMO=OFF
+	cmake --build $(FUZZBUILD) -j$(JOBS)
+	cd $(FUZZBUILD) && FUZZ_SECONDS=$(FUZZ_SECONDS) ctest -L fuzz --output-on-failure -j$(JOBS)
+
 bench: build
 	./scripts/bench $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(SANBUILD)
+	rm -rf $(BUILD) $(SANBUILD) $(FUZZBUILD)

@@ -10,12 +10,14 @@
 // (int32), Enabled, 3 padding bytes and Weight. LearnedCases and naive
 // Bayes' Totals are not stored.
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "Classifier.h"
+#include "Convert.h"
 #include "Exceptions.h"
 #include "ModelStream.h"
 
@@ -51,10 +53,15 @@ std::vector<int32_t> ReadCounts(TStream& Stream) {
   return Counts;
 }
 
+void CheckWeight(double Weight) {
+  if (!std::isfinite(Weight)) BadRecord("Weight " + FloatToShortest(Weight));
+}
+
 // A record the learning and response code can index safely: ValueCount
 // slots within the counts, the mode among them, no negative counts, and
 // counts that sum within 32 bits.
 void CheckDiscreteRecord(const TDiscreteRecord& R) {
+  CheckWeight(R.Weight);
   if (R.ValueCount < 0 || static_cast<size_t>(R.ValueCount) > R.Counts.size())
     BadRecord("ValueCount " + std::to_string(R.ValueCount) + " with " + std::to_string(R.Counts.size()) + " counts");
   if (R.Mode < 0 || (R.Mode > 0 && R.Mode >= R.ValueCount)) BadRecord("Mode " + std::to_string(R.Mode));
@@ -65,6 +72,16 @@ void CheckDiscreteRecord(const TDiscreteRecord& R) {
     Total += C;
   }
   if (Total > std::numeric_limits<int32_t>::max()) BadRecord("value counts above 2147483647");
+}
+
+// Statistics that learning can produce: a finite mean and a finite,
+// non-negative deviation (the float scores divide by it and look the
+// quotient up in a table).
+void CheckFloatRecord(const TFloatRecord& R) {
+  if (R.Count < 0) BadRecord("Count " + std::to_string(R.Count));
+  if (!std::isfinite(R.Mean)) BadRecord("Mean " + FloatToShortest(R.Mean));
+  if (!std::isfinite(R.StdDev) || R.StdDev < 0) BadRecord("StdDev " + FloatToShortest(R.StdDev));
+  CheckWeight(R.Weight);
 }
 
 }  // namespace
@@ -129,7 +146,7 @@ void TClassesListItem::LoadFromStream(TStream& Stream) {
     R.Count = GetInt32LE(Image + 16);
     R.Enabled = Image[20] != 0;
     R.Weight = GetDoubleLE(Image + 24);
-    if (R.Count < 0) BadRecord("Count " + std::to_string(R.Count));
+    CheckFloatRecord(R);
   }
   FDiscrete = std::move(Discrete);
   FFloat = std::move(Float);

@@ -24,11 +24,13 @@
 // reloaded classifier finds the same neighbours.
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "Classifier.h"
+#include "Convert.h"
 #include "Exceptions.h"
 #include "ModelStream.h"
 
@@ -44,6 +46,16 @@ constexpr int32_t FlagSpanChanged = 1;
 void CheckClassName(const std::string& Name) {
   if (Name.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
     throw EWriteError("Class name contains a line break or NUL and cannot be stored: \"" + Name + "\"");
+}
+
+// A span as learning leaves it: finite ends with the minimum not above the
+// maximum, and a scale that is not negative (the distance multiplies by it;
+// a range of a few denormals gives an infinite one).
+void CheckSpan(const TFloatSpan& S, size_t Index) {
+  const std::string Which = "float span " + std::to_string(Index) + ": ";
+  if (!std::isfinite(S.Min) || !std::isfinite(S.Max) || S.Min > S.Max)
+    BadTail(Which + "Min " + FloatToShortest(S.Min) + " with Max " + FloatToShortest(S.Max));
+  if (!(S.Scale >= 0)) BadTail(Which + "Scale " + FloatToShortest(S.Scale));
 }
 
 // Reads the examples block from Bytes (after the delimiter).
@@ -126,10 +138,12 @@ void TKNearestNeighbors::LoadFromStream(TStream& Stream) {
             " float attributes");
   RequireBytes(Stream, int64_t{SpanCount} * SpanSize);
   std::vector<TFloatSpan> Spans(static_cast<size_t>(SpanCount));
-  for (TFloatSpan& S : Spans) {
+  for (size_t i = 0; i < Spans.size(); ++i) {
+    TFloatSpan& S = Spans[i];
     S.Scale = Stream.ReadDouble();
     S.Max = Stream.ReadDouble();
     S.Min = Stream.ReadDouble();
+    CheckSpan(S, i);
   }
 
   std::string Rest(static_cast<size_t>(Stream.Remaining()), '\0');

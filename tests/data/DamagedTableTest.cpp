@@ -62,6 +62,24 @@ TEST(TTable, DeletedRowsAndWideIntegersInSqlite) {
   EXPECT_EQ(Table.RecordCount(), 2);
 }
 
+// A declared size beyond what a text can hold is clamped, and a negative
+// one declares none.
+TEST(TTable, SqliteDeclaredSizesAreClamped) {
+  Sql("DROP TABLE IF EXISTS SIZES; CREATE TABLE SIZES (a VARCHAR(99999999999), b CHAR(-5), c TEXT(+7), "
+      "d VARCHAR( 12 ), e NVARCHAR(2147483648), f VARCHAR(99999999999999999999999999))");
+  auto Session = MakeSession();
+  TTable Table(nullptr, Session.get());
+  Table.SetDatabaseName("SQ");
+  Table.SetTableName("SIZES");
+  Table.Open();
+  const std::vector<int32_t> Expected{1000000000, 0, 7, 12, 1000000000, 1000000000};
+  ASSERT_EQ(Table.FieldCount(), 6);
+  for (size_t i = 0; i < Expected.size(); ++i) {
+    EXPECT_EQ(Table.Fields(static_cast<int32_t>(i))->DataType(), ftString) << i;
+    EXPECT_EQ(Table.Fields(static_cast<int32_t>(i))->Size(), Expected[i]) << i;
+  }
+}
+
 TEST(TTable, SqliteDeclaredTypesMapToCategories) {
   Sql("DROP TABLE IF EXISTS DECL; CREATE TABLE DECL (a SMALLINT, b INTEGER, c BIGINT, d REAL, e FLOAT, "
       "f DOUBLE PRECISION, g NUMERIC(10,2), h DECIMAL, i TEXT, j VARCHAR(20), k CHAR(3), l BOOLEAN, m DATE, "

@@ -2,6 +2,7 @@
 // load round trips of all three classifiers (same decisions afterwards),
 // what a load replaces, model files, and every truncation or corruption of
 // a saved model ending in an error.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <random>
 #include <string>
@@ -501,6 +503,50 @@ TEST(TStatisticClassifierModelStream, HostileNumbersAreClearErrors) {
             "Invalid property value: DiscreteAttributeCount = 2147483647 (more than 1048576 attributes)");
 }
 
+void PokeDouble(Bytes& B, size_t At, double V) {
+  uint64_t U;
+  std::memcpy(&U, &V, 8);
+  for (int i = 0; i < 8; ++i) B[At + static_cast<size_t>(i)] = static_cast<uint8_t>(U >> (8 * i));
+}
+
+// Statistics that no learning produces are refused by name: a negative
+// deviation once loaded and then made the float score index its table with
+// a negative z.
+TEST(TStatisticClassifierModelStream, StatisticsNoLearningGivesAreRefused) {
+  auto A = NewLinear(2, 1);
+  A->Learn("yes", std::vector<int32_t>{1, 3}, std::vector<double>{1});
+  A->Learn("yes", std::vector<int32_t>{1, 3}, std::vector<double>{2});
+  const Bytes Good = Save(*A);
+  const size_t Tail = TailOffset(*A);
+  const size_t Image0 = Tail + 4;
+  const size_t Float0 = Tail + 4 + 2 * 28 + 2 * (4 + 8 * 4) + 4;  // first float image
+  auto Fails = [&](size_t At, double V) {
+    Bytes B = Good;
+    PokeDouble(B, At, V);
+    TLinearClassifier C(nullptr);
+    const std::string Message = MessageOf([&] { Load(C, B); });
+    EXPECT_EQ(C.Classes()->Count(), 0) << Message;
+    return Message;
+  };
+  const double NaN = std::numeric_limits<double>::quiet_NaN(), Inf = std::numeric_limits<double>::infinity();
+  EXPECT_EQ(Fails(Float0 + 8, -0.5), "Invalid stream format: StdDev -0.5");
+  EXPECT_EQ(Fails(Float0 + 8, Inf), "Invalid stream format: StdDev INF");
+  EXPECT_EQ(Fails(Float0 + 8, NaN), "Invalid stream format: StdDev NAN");
+  EXPECT_EQ(Fails(Float0, -Inf), "Invalid stream format: Mean -INF");
+  EXPECT_EQ(Fails(Float0 + 24, NaN), "Invalid stream format: Weight NAN");
+  EXPECT_EQ(Fails(Image0 + 20, Inf), "Invalid stream format: Weight INF");
+
+  // The edges of what learning gives still load and classify: a deviation
+  // of 0 (one value learned) and a mean far out.
+  Bytes Edge = Good;
+  PokeDouble(Edge, Float0 + 8, 0.0);
+  PokeDouble(Edge, Float0, -1e300);
+  TLinearClassifier C(nullptr);
+  Load(C, Edge);
+  EXPECT_EQ(C.Classify(std::vector<int32_t>{1, 3}, std::vector<double>{-1e300}), 0);
+  EXPECT_EQ(C.Classify(std::vector<int32_t>{1, 3}, std::vector<double>{5}), 0);
+}
+
 TEST(TStatisticClassifierModelStream, ClassesWithoutRoomForTheirBlocksFailEarly) {
   // 100000 discrete attributes and two classes, but no item blocks: the
   // load stops before creating the classes' records.
@@ -551,6 +597,14 @@ TEST(TKNearestNeighborsModelStream, HostileTailsAreClearErrors) {
   EXPECT_EQ(Fails([&](Bytes& B) { Poke(B, Examples + 4, 0x40000000); }), "Stream read error");
   EXPECT_EQ(Fails([&](Bytes& B) { Poke(B, Examples + 8, -2); }), "Invalid stream format: negative example length (-2)");
   EXPECT_EQ(Fails([&](Bytes& B) { B.push_back(0); }), "Invalid stream format: 1 bytes after the stored examples");
+  // Spans are Scale, Max, Min: learning never leaves Min above Max, nor a
+  // negative or infinite scale.
+  EXPECT_THAT(Fails([&](Bytes& B) { PokeDouble(B, Spans + 4 + 16, 1e9); }),
+              testing::StartsWith("Invalid stream format: float span 0: Min 1e+09 with Max "));
+  EXPECT_THAT(Fails([&](Bytes& B) { PokeDouble(B, Spans + 4 + 8, std::numeric_limits<double>::quiet_NaN()); }),
+              testing::EndsWith(" with Max NAN"));
+  EXPECT_EQ(Fails([&](Bytes& B) { PokeDouble(B, Spans + 4, -0.25); }),
+            "Invalid stream format: float span 0: Scale -0.25");
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "DateTimeText.h"
 #include "Exceptions.h"
 #include "ParadoxFormat.h"
+#include "ParadoxHeader.h"
 #include "Pxlib.h"
 #include "TableName.h"
 #include "drivers/Drivers.h"
@@ -114,7 +115,7 @@ private:
                         std::string(FieldTypeName(FColumns[static_cast<size_t>(Column)].DataType)) +
                         " has no numeric value");
   }
-  void ReadBlocks();
+  void ReadBlocks(const TTableLayout& Layout);
   void LoadBlock(size_t Block);
   bool Position(size_t Block, int InBlock);
   const unsigned char* Data(int Column) const { return FRecord + FCols[static_cast<size_t>(Column)].Offset; }
@@ -140,6 +141,7 @@ TParadoxCursor::TParadoxCursor(const std::string& FileName)
     : FFileName(FileName), FDoc(NewPxDocument()), FFile(::open(FileName.c_str(), O_RDONLY | O_CLOEXEC)) {
   if (!FDoc) throw Exception("Cannot open table '" + FileName + "': out of memory");
   if (FFile.Fd() < 0) throw EFOpenError("Cannot open table '" + FileName + "'");
+  const TTableLayout Layout = CheckTableFile(FFile.Fd(), FileName);
   pxdoc_t* Doc = FDoc.get();
   if (PX_open_file(Doc, FileName.c_str()) < 0)
     throw Exception("Cannot open table '" + FileName + "': " + PxLastError(Doc));
@@ -163,32 +165,18 @@ TParadoxCursor::TParadoxCursor(const std::string& FileName)
   }
   if (Offset != FRecordSize || FRecordSize <= 0 || FBlockSize < BlockHeaderSize + FRecordSize)
     Damaged("the field sizes do not match the record size");
+  if (FRecordSize != Layout.RecordSize || FHeaderSize != Layout.HeaderSize || FBlockSize != Layout.BlockSize)
+    Damaged("the header cannot be read consistently");
   FBlockData.resize(static_cast<size_t>(FBlockSize));
-  ReadBlocks();
+  ReadBlocks(Layout);
 }
 
-// Follows the block chain once and notes where each block's records start,
-// so that a record number finds its block by binary search.
-void TParadoxCursor::ReadBlocks() {
-  const pxhead_t* Head = FDoc->px_head;
-  const off_t FileSize = ::lseek(FFile.Fd(), 0, SEEK_END);
-  const int PerBlock = static_cast<int>((FBlockSize - BlockHeaderSize) / FRecordSize);
-  uint32_t Number = Head->px_numrecords > 0 ? Head->px_firstblock : 0;
-  size_t Visited = 0;
-  while (Number != 0) {
-    if (++Visited > static_cast<size_t>(MaxBlocks)) Damaged("the block chain loops");
-    const off_t At = FHeaderSize + static_cast<off_t>(Number - 1) * FBlockSize;
-    unsigned char BlockHead[BlockHeaderSize];
-    if (At + BlockHeaderSize > FileSize || ::pread(FFile.Fd(), BlockHead, sizeof BlockHead, At) != BlockHeaderSize)
-      Damaged("block " + std::to_string(Number) + " lies outside the file");
-    const int16_t LastOffset = static_cast<int16_t>(GetU16LE(BlockHead + 4));
-    const int Count = LastOffset < 0 ? 0 : LastOffset / FRecordSize + 1;
-    if (Count > PerBlock) Damaged("block " + std::to_string(Number) + " claims too many records");
-    if (Count > 0) {
-      FBlocks.push_back({FRows, Number, Count});
-      FRows += Count;
-    }
-    Number = GetU16LE(BlockHead);
+// Notes where each block's records start, so that a record number finds its
+// block by binary search. The chain was checked with the header.
+void TParadoxCursor::ReadBlocks(const TTableLayout& Layout) {
+  for (const TChainBlock& B : Layout.Blocks) {
+    FBlocks.push_back({FRows, B.Number, B.Count});
+    FRows += B.Count;
   }
 }
 

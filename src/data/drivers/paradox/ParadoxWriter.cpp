@@ -263,10 +263,10 @@ void TParadoxWriter::Close() {
   FDoc.reset();
   unsigned char Counts[HeaderLastBlock + 2 - HeaderNumRecords];
   PutU32LE(Counts, FRows);
-  PutU16LE(Counts + HeaderNextBlock - HeaderNumRecords, FBlockNumber);
-  PutU16LE(Counts + HeaderFileBlocks - HeaderNumRecords, FBlockNumber);
-  PutU16LE(Counts + HeaderFirstBlock - HeaderNumRecords, FBlockNumber > 0 ? 1 : 0);
-  PutU16LE(Counts + HeaderLastBlock - HeaderNumRecords, FBlockNumber);
+  PutU16LE(Counts + (HeaderNextBlock - HeaderNumRecords), FBlockNumber);
+  PutU16LE(Counts + (HeaderFileBlocks - HeaderNumRecords), FBlockNumber);
+  PutU16LE(Counts + (HeaderFirstBlock - HeaderNumRecords), FBlockNumber > 0 ? 1 : 0);
+  PutU16LE(Counts + (HeaderLastBlock - HeaderNumRecords), FBlockNumber);
   const bool Ok = std::fseek(FFile, HeaderNumRecords, SEEK_SET) == 0 &&
                   std::fwrite(Counts, 1, sizeof Counts, FFile) == sizeof Counts;
   const bool Closed = std::fclose(FFile) == 0;

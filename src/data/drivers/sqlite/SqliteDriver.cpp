@@ -4,6 +4,7 @@
 // the known names follow SQLite's affinity rules.
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 
 #include "Convert.h"
@@ -20,6 +21,23 @@ std::string Upper(std::string_view Text) {
   return Result;
 }
 
+// SQLite keeps no text longer than this; a larger declared size says no more.
+constexpr int32_t MaxDeclaredSize = 1000000000;
+
+// The size in "VARCHAR(n)" as SQLite stores the declaration: any text. A
+// number, blanks around it, is the size, clamped to MaxDeclaredSize; a
+// negative, missing or malformed one declares no size (0).
+int32_t DeclaredSize(std::string_view Inside) {
+  while (!Inside.empty() && Inside.front() == ' ') Inside.remove_prefix(1);
+  if (!Inside.empty() && Inside.front() == '+') Inside.remove_prefix(1);
+  uint64_t Size = 0;
+  const auto [End, Error] = std::from_chars(Inside.data(), Inside.data() + Inside.size(), Size);
+  if (End == Inside.data()) return 0;
+  if (Error == std::errc::result_out_of_range || Size > static_cast<uint64_t>(MaxDeclaredSize))
+    return MaxDeclaredSize;
+  return static_cast<int32_t>(Size);
+}
+
 struct TDeclared {
   TFieldType Type;
   int32_t Size;
@@ -30,7 +48,7 @@ TDeclared CategoryOf(std::string_view Declared) {
   int32_t Size = 0;
   const size_t Paren = Base.find('(');
   if (Paren != std::string::npos) {
-    Size = static_cast<int32_t>(std::atoi(Base.c_str() + Paren + 1));
+    Size = DeclaredSize(std::string_view(Base).substr(Paren + 1));
     Base.resize(Paren);
   }
   while (!Base.empty() && Base.back() == ' ') Base.pop_back();
