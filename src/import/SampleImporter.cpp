@@ -196,5 +196,6 @@ TSourceDataset ReadSourceFile(const std::string& FileName, const std::string& Cl
 std::unique_ptr<TSourceRows> OpenSourceFile(const std::string& FileName, const std::string& ClassName) {
   const std::string Extension = std::filesystem::path(FileName).extension().string();
   if (SameText(Extension, ".csv")) return TCsvRows::OpenFile(FileName, ClassName);
-  return std::make_unique<TDatasetRows>(ReadSourceFile(FileName, ClassName));
+  if (SameText(Extension, ".arff")) return TArffRows::OpenFile(FileName, ClassName);
+  return std::make_unique<TDatasetRows>(ReadSourceFile(FileName, ClassName));  // raises: unknown kind
 }

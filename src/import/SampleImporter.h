@@ -99,6 +99,6 @@ private:
 // Reads FileName as ARFF or CSV by its extension (".arff", ".csv", any letter
 // case) with ClassName as the class (empty: the last attribute).
 TSourceDataset ReadSourceFile(const std::string& FileName, const std::string& ClassName = "");
-// The same, as a source read in passes: a CSV file is read again for the
-// rows instead of being held (TCsvRows); an ARFF file is held as read.
+// The same, as a source read in passes (TCsvRows, TArffRows): the rows are
+// read from the file again for every write instead of being held.
 std::unique_ptr<TSourceRows> OpenSourceFile(const std::string& FileName, const std::string& ClassName = "");

@@ -1,15 +1,17 @@
-// The CSV file read in passes: rows across the reader's blocks, value lists
+// Files read in passes. CSV: rows across the reader's blocks, value lists
 // that must survive a column looking numeric for a long time, a file that
-// changes between passes, and an import through the passes that writes what
-// the import of the dataset in memory writes.
+// changes between passes. CSV and ARFF: an import through the passes writes
+// what the import of the dataset in memory writes.
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <filesystem>
 #include <sstream>
 
+#include "ArffReader.h"
 #include "CsvReader.h"
 #include "Exceptions.h"
 #include "SampleImporter.h"
+#include "SampleRules.h"
 
 namespace {
 
@@ -147,4 +149,53 @@ TEST(TSampleImporter, CsvReadInPassesNamesTheLineOfAMissingClass) {
   TCsvRows Source("t.csv", In);
   EXPECT_EQ(ErrorOf([&] { TSampleImporter Importer(Source); }),
             "t.csv:4: the class value is missing; every row of a sample table needs its class");
+}
+
+TEST(TArffRows, ShippedFilesImportAsTheirDatasetsInMemory) {
+  for (const auto& Entry : std::filesystem::directory_iterator(DataFile(""))) {
+    if (Entry.path().extension() != ".arff") continue;
+    const std::string File = Entry.path().string();
+    SCOPED_TRACE(File);
+    const TSourceDataset Memory = TArffReader::ReadFile(File);
+    const std::unique_ptr<TSourceRows> Streamed = OpenSourceFile(File);
+    ASSERT_EQ(Streamed->RowCount(), Memory.RowCount());
+    TRecordingWriter FromMemory, FromPasses;
+    const TImportResult R1 = TSampleImporter(Memory).WriteTo(FromMemory, "T");
+    const TImportResult R2 = TSampleImporter(*Streamed).WriteTo(FromPasses, "T");
+    EXPECT_EQ(FromPasses.Rows, FromMemory.Rows);
+    EXPECT_EQ(R2.ClassValues, R1.ClassValues);
+    EXPECT_EQ(R2.Warnings, R1.Warnings);
+  }
+}
+
+TEST(TArffRows, ClassChosenByNameFileChangesAndMissingClassLines) {
+  const std::string Header = "@relation r\n@attribute k {u,v}\n@attribute x numeric\n@data\n";
+  std::stringstream In(Header + "v,7\n% note\nu,8\n");
+  TArffRows Source("t.arff", In, "K");
+  EXPECT_EQ(Source.Header().ClassIndex, 0);
+  EXPECT_EQ(std::vector<int32_t>(Source.ClassCodes().begin(), Source.ClassCodes().end()),
+            (std::vector<int32_t>{1, 0}));
+  std::vector<double> Cells(2);
+  int32_t Line = 0;
+  Source.Rewind();
+  ASSERT_TRUE(Source.Next(Cells, Line));
+  EXPECT_EQ(Line, 5);
+  ASSERT_TRUE(Source.Next(Cells, Line));
+  EXPECT_EQ(Line, 7);
+  EXPECT_EQ(Cells[1], 8.0);
+  EXPECT_FALSE(Source.Next(Cells, Line));
+  In.str(Header + "v,7\nv,8\n");  // another class in row 2
+  Source.Rewind();
+  ASSERT_TRUE(Source.Next(Cells, Line));
+  EXPECT_EQ(ErrorOf([&] { Source.Next(Cells, Line); }), "t.arff:6: the file changed while it was being read");
+  In.str("@relation r\n@attribute k {u,w}\n@attribute x numeric\n@data\n");
+  EXPECT_EQ(ErrorOf([&] { Source.Rewind(); }), "t.arff:1: the file changed while it was being read");
+
+  std::istringstream Missing(Header + "v,7\n\n?,8\n");
+  TArffRows WithGap("t.arff", Missing, "k");
+  EXPECT_EQ(ErrorOf([&] { TSampleImporter Importer(WithGap); }),
+            "t.arff:7: the class value is missing; every row of a sample table needs its class");
+  std::istringstream Bad(Header + "v,7\nw,8\n");
+  EXPECT_EQ(ErrorOf([&] { TArffRows Refused("t.arff", Bad); }),
+            "t.arff:6: value 'w' is not declared for attribute 'k'");
 }
