@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 #include <unordered_map>
 
 #include "Convert.h"
@@ -363,7 +364,17 @@ TCsvReader::TCsvReader(std::string SourceName, std::string ClassName)
     : FSourceName(std::move(SourceName)), FClassName(std::move(ClassName)) {}
 
 TSourceDataset TCsvReader::Read(std::istream& In) {
-  TCsvRows Rows(FSourceName, In, FClassName);
+  // The rows are read in passes; a stream that cannot go back (a pipe) is
+  // held in memory for them.
+  std::stringstream Held;
+  std::istream* Source = &In;
+  if (In.tellg() < 0) {
+    Held << In.rdbuf();
+    if (In.bad()) throw Exception(FSourceName + ": read error");
+    Held.clear();
+    Source = &Held;
+  }
+  TCsvRows Rows(FSourceName, *Source, FClassName);
   TSourceDataset Result = Rows.Header();
   const size_t Columns = Result.Attributes.size();
   Result.Cells.assign(Rows.RowCount() * Columns, TSourceDataset::Missing);

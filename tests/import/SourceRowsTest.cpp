@@ -117,6 +117,27 @@ TEST(TCsvRows, FileThatChangesBetweenPassesIsReported) {
   EXPECT_EQ(ErrorOf([&] { Source.Rewind(); }), "t.csv:1: the file changed while it was being read");
 }
 
+TEST(TCsvReader, StreamThatCannotSeekIsReadAsWell) {
+  // A pipe: reads forward only, so tellg and seekg fail.
+  class TPipeBuffer : public std::streambuf {
+  public:
+    explicit TPipeBuffer(std::string Text) : FText(std::move(Text)) {
+      setg(FText.data(), FText.data(), FText.data() + FText.size());
+    }
+
+  private:
+    std::string FText;
+  };
+  TPipeBuffer Pipe("x,c\n1,a\nq,b\n");
+  std::istream In(&Pipe);
+  ASSERT_LT(In.tellg(), 0);
+  const TSourceDataset D = TCsvReader("t.csv").Read(In);
+  ASSERT_EQ(D.RowCount(), 2u);
+  EXPECT_EQ(D.Attributes[0].Values, (std::vector<std::string>{"1", "q"}));
+  EXPECT_EQ(D.Cell(1, 1), 1.0);
+  EXPECT_EQ(D.Lines, (std::vector<int32_t>{2, 3}));
+}
+
 TEST(TSampleImporter, CsvReadInPassesWritesWhatTheDatasetInMemoryWrites) {
   // Missing cells in both kinds, a 999 value, numeric class labels recoded
   // by value.
