@@ -5,7 +5,7 @@ FUZZBUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS ?= 2
 
-.PHONY: all build run test test-sanitize fuzz bench clean
+.PHONY: all build run test test-sanitize fuzz bench bench-peers clean
 
 all: build
 
@@ -40,6 +40,14 @@ fuzz:
 
 bench: build
 	./scripts/bench $(BUILD)
+
+# Our classifiers beside scikit-learn and Weka on one generated data set, one
+# thread each (the OpenBLAS tuning variables are dropped for this run only).
+bench-peers: $(BUILD)/CMakeCache.txt
+	./scripts/bootstrap peers
+	cmake --build $(BUILD) -j$(JOBS) --target bench_peers
+	env -u OPENBLAS_CORETYPE -u OPENBLAS_L2_SIZE OMP_NUM_THREADS=1 OPENBLAS_NUM_THREADS=1 MKL_NUM_THREADS=1 \
+	  /usr/bin/python3 bench/peers.py --build $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(SANBUILD) $(FUZZBUILD)

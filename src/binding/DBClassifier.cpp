@@ -228,10 +228,11 @@ bool ClassGivenByName(const TFieldColumn& Class) {
 }  // namespace
 
 void TDBClassifier::RebindFields() {
-  // Fields live while their dataset is open (Close destroys them), so a
-  // pointer from an earlier pass is never trusted: look the fields up again.
+  // Fields live while their dataset is open (Close destroys them): a column
+  // keeps its field while the dataset keeps its fields, and looks it up again
+  // once the dataset was closed or reopened since.
   if (FDataset && FDataset->Active()) {
-    FAttributes.BindFields();
+    FAttributes.RebindStale();
   } else {
     for (int32_t I = 0; I < FAttributes.Count(); ++I) FAttributes.Items(I)->SetField(nullptr);
     if (FDataset && FAttributes.Count() > 0) FDataset->CheckActive();

@@ -15,12 +15,14 @@
 // notification) when either is destroyed. Destroying the binding takes its
 // handlers off a classifier that outlives it.
 //
-// Fields: a dataset's fields live only while it is open, so the columns are
-// bound to them by name again at the start of every pass, of ReadRecord,
-// LearnRecord and ClassifyRecord, and of every walk of the classifier
-// (OnPushPosition, OnFirstRecord); rows within a pass read the bound fields
-// without lookups or allocations. The columns, kinds and value codes are
-// those of the last PrepareAttributes (LearnDataset prepares them).
+// Fields: a dataset's fields live only while it is open, so a column keeps
+// its field only while the dataset keeps its fields (FieldsGeneration) and is
+// bound by name again, at the start of a pass, of ReadRecord, LearnRecord and
+// ClassifyRecord, or of a walk of the classifier (OnPushPosition,
+// OnFirstRecord), once the dataset was closed or reopened or the column was
+// renamed. Reading a row thus costs no name lookups. The columns, kinds and
+// value codes are those of the last PrepareAttributes (LearnDataset prepares
+// them).
 //
 // Class indexes: a missing discrete value always reaches the classifier as -1
 // (binding a classifier sets its MissingDiscreteIndex to -1). Indexed codes of

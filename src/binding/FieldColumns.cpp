@@ -35,6 +35,7 @@ void TFieldColumn::Assign(const TPersistent& Source) {
     return;
   }
   FFieldName = Other->FFieldName;
+  SetField(nullptr);  // it named a field of the other column's dataset
   SetAttributeKind(Other->FAttributeKind);
   SetAttributeValueList(Other->FAttributeValueList);
   SetDefinesClass(Other->FDefinesClass);
@@ -56,6 +57,7 @@ void TFieldColumn::DefineProperties(TPropertyList& List) const {
 void TFieldColumn::SetFieldName(const std::string& Value) {
   if (Value == FFieldName) return;
   FFieldName = Value;
+  SetField(nullptr);
   FAttributeValueList.Clear();  // the codes belonged to the old field
   if (FDefinesClass) {
     if (TDBClassifier* Owner = OwnerClassifier()) Owner->SetClassField(Value);
@@ -96,6 +98,20 @@ TField* TFieldColumn::FindField() const {
   return Owner->Dataset()->FindField(FFieldName);
 }
 
+void TFieldColumn::BindField() {
+  TDBClassifier* Owner = OwnerClassifier();
+  TDataSet* Data = Owner ? Owner->Dataset() : nullptr;
+  FField = Data ? Data->FindField(FFieldName) : nullptr;
+  FFieldGeneration = Data && Data->Active() ? Data->FieldsGeneration() : 0;
+}
+
+bool TFieldColumn::FieldBound() const {
+  if (FFieldGeneration == 0) return false;
+  TDBClassifier* Owner = OwnerClassifier();
+  TDataSet* Data = Owner ? Owner->Dataset() : nullptr;
+  return Data && Data->Active() && Data->FieldsGeneration() == FFieldGeneration;
+}
+
 int32_t TFieldColumn::ValueIndex(std::string_view MissingValue) {
   if (!FField) throw Exception("Field column '" + FFieldName + "' is not bound to a field");
   const std::string Text = FField->AsString();
@@ -124,5 +140,15 @@ void TFieldColumns::Assign(const TPersistent& Source) {
 }
 
 void TFieldColumns::BindFields() {
-  for (int32_t I = 0; I < Count(); ++I) Items(I)->SetField(Items(I)->FindField());
+  for (int32_t I = 0; I < Count(); ++I) Items(I)->BindField();
+}
+
+void TFieldColumns::RebindStale() {
+  // FieldBound for every column, with the dataset looked at once: this runs
+  // for every row a caller reads on its own.
+  TDataSet* Data = FOwner ? FOwner->Dataset() : nullptr;
+  const uint64_t Generation = Data && Data->Active() ? Data->FieldsGeneration() : 0;
+  for (int32_t I = 0; I < Count(); ++I)
+    if (TFieldColumn* Column = Items(I); Generation == 0 || Column->FFieldGeneration != Generation)
+      Column->BindField();
 }

@@ -62,8 +62,18 @@ public:
   void SetAttributeIndex(int32_t Value) { FAttributeIndex = Value; }
 
   // The field read by ValueIndex and by the owner's ReadRecord; not owned.
+  // A field set here is looked up by name again at the owner's next read.
   TField* Field() const { return FField; }
-  void SetField(TField* Value) { FField = Value; }
+  void SetField(TField* Value) {
+    FField = Value;
+    FFieldGeneration = 0;
+  }
+  // Field <- FindField, remembered as valid while the dataset keeps its
+  // fields (TDataSet::FieldsGeneration).
+  void BindField();
+  // True when Field is the one BindField found and the dataset has not made
+  // its fields anew since.
+  bool FieldBound() const;
 
   // The field named FieldName in the owner's dataset, or nullptr when the
   // owner has no dataset or the dataset has no such field.
@@ -87,6 +97,8 @@ private:
   bool FDefinesClass = false;
   int32_t FAttributeIndex = -1;
   TField* FField = nullptr;
+  uint64_t FFieldGeneration = 0;  // 0: not looked up
+  friend class TFieldColumns;
 };
 
 class TFieldColumns : public TCollection {
@@ -108,6 +120,8 @@ public:
   TFieldColumn* Items(int32_t Index) const { return static_cast<TFieldColumn*>(TCollection::Items(Index)); }
   // Every column: Field <- FindField.
   void BindFields();
+  // Every column whose field is not bound any more (FieldBound false).
+  void RebindStale();
 
 private:
   TDBClassifier* FOwner;

@@ -43,9 +43,9 @@ int ImportCommand(const TArguments& Args, TToolIO& IO) {
   } catch (const Exception& Error) {
     throw TUsageError(std::string("import: ") + Error.what());
   }
-  const TSourceDataset Data = ReadSourceFile(Input, Args.Text("class"));
+  const std::unique_ptr<TSourceRows> Data = OpenSourceFile(Input, Args.Text("class"));
   bool Replaced = false;
-  const TImportResult Result = Source->ImportTable(TSampleImporter(Data), Name, Replaced);
+  const TImportResult Result = Source->ImportTable(TSampleImporter(*Data), Name, Replaced);
   IO.Out << Name << ": " << Result.Rows << " rows, " << Result.ClassValues.size() << " classes, "
          << Result.Fields.size() << " fields from " << fs::path(Input).filename().string()
          << (Replaced ? " (replaced the table of that name)" : "") << "\n";

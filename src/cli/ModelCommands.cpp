@@ -43,9 +43,17 @@ int ClassifyCommand(const TArguments& Args, TToolIO& IO) {
   TField* Id = Table->FieldByName(TSampleLayout::IdField);
   TField* Class = Table->FieldByName(TSampleLayout::ClassField);
   IO.Out << "ID\tGuessed class\tActual class\n";
-  for (Table->First(); !Table->Eof(); Table->Next())
-    IO.Out << Id->AsInteger() << "\t" << Binding->ClassifyRecord() << "\t" << FloatToShortest(Class->AsFloat())
-           << "\n";
-  IO.Out << "Accuracy [%]: " << FormatFixed(Binding->ClassifyDataset(0), 2) << "\n";
+  // The accuracy counts as ClassifyDataset does (the guess against the class
+  // field's text, over the record count), from the guesses printed here, so
+  // the table is classified once rather than twice.
+  int64_t Correct = 0;
+  for (Table->First(); !Table->Eof(); Table->Next()) {
+    const std::string Guess = Binding->ClassifyRecord();
+    if (Guess == Class->AsString()) ++Correct;
+    IO.Out << Id->AsInteger() << "\t" << Guess << "\t" << FloatToShortest(Class->AsFloat()) << "\n";
+  }
+  const int32_t Count = Table->RecordCount();
+  const double Accuracy = Count > 0 ? static_cast<double>(Correct) / static_cast<double>(Count) * 100.0 : 0.0;
+  IO.Out << "Accuracy [%]: " << FormatFixed(Accuracy, 2) << "\n";
   return 0;
 }

@@ -31,6 +31,8 @@ void TDataSet::Open() {
                                               Columns[i].DataType, Columns[i].Size));
   FCursor = std::move(Cursor);
   FFields = std::move(Fields);
+  for (const auto& Field : FFields) FFieldsByName.emplace(Field->FieldName(), Field.get());
+  ++FFieldsGeneration;
   try {
     ApplyFilter(FFilter, FFiltered);
   } catch (...) {
@@ -47,6 +49,8 @@ void TDataSet::Close() {
   FIndex.shrink_to_fit();
   FHasRow = false;
   FEof = true;
+  ++FFieldsGeneration;
+  FFieldsByName.clear();
   FFields.clear();
   FCursor.reset();
 }
@@ -160,10 +164,21 @@ TField* TDataSet::Fields(int32_t Index) const {
   return FFields[static_cast<size_t>(Index)].get();
 }
 
+size_t TDataSet::TNameHash::operator()(std::string_view Name) const {
+  // FNV-1a over the lower-case letters.
+  size_t Hash = 14695981039346656037ull;
+  for (char C : Name) {
+    const unsigned char U = static_cast<unsigned char>(C);
+    Hash = (Hash ^ ((U >= 'A' && U <= 'Z') ? U + 32u : U)) * 1099511628211ull;
+  }
+  return Hash;
+}
+
+bool TDataSet::TNameEqual::operator()(std::string_view A, std::string_view B) const { return SameText(A, B); }
+
 TField* TDataSet::FindField(std::string_view Name) const {
-  for (const auto& Field : FFields)
-    if (SameText(Field->FieldName(), Name)) return Field.get();
-  return nullptr;
+  const auto Found = FFieldsByName.find(Name);
+  return Found == FFieldsByName.end() ? nullptr : Found->second;
 }
 
 TField* TDataSet::FieldByName(std::string_view Name) const {

@@ -20,6 +20,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "Component.h"
@@ -64,11 +65,19 @@ public:
   int32_t FieldCount() const { return static_cast<int32_t>(FFields.size()); }
   // Raises EListError for a position outside 0 .. FieldCount-1.
   TField* Fields(int32_t Index) const;
-  // Letter case ignored. FieldByName raises "Field 'X' not found".
+  // Letter case ignored; the first of equal names wins. One hash lookup, so
+  // a per-row caller may look fields up by name. FieldByName raises
+  // "Field 'X' not found".
   TField* FindField(std::string_view Name) const;
   TField* FieldByName(std::string_view Name) const;
   // The named field's value in the current row.
   TFieldValue FieldValues(std::string_view Name) const { return FieldByName(Name)->Value(); }
+
+  // Changes whenever the fields are made anew or destroyed (Open, Close).
+  // A field pointer taken while it had a value stays valid as long as it
+  // still has that value, so a caller can keep its fields across rows and
+  // passes and look them up again only when this moved on.
+  uint64_t FieldsGeneration() const { return FFieldsGeneration; }
 
   // Rows the dataset presents, under the filter when one is in force.
   int32_t RecordCount();
@@ -112,6 +121,17 @@ private:
 
   std::unique_ptr<TCursor> FCursor;
   std::vector<std::unique_ptr<TField>> FFields;
+  // Field names without regard to letter case (ASCII, as SameText).
+  struct TNameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view Name) const;
+  };
+  struct TNameEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view A, std::string_view B) const;
+  };
+  std::unordered_map<std::string, TField*, TNameHash, TNameEqual> FFieldsByName;
+  uint64_t FFieldsGeneration = 0;
   std::unique_ptr<TFilterExpression> FFilterExpression;
   bool FIndexed = false;        // a filter is in force: walk FIndex
   std::vector<int64_t> FIndex;  // keys of the matching rows, ascending

@@ -6,6 +6,7 @@
 #include "ArffReader.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 
@@ -89,31 +90,56 @@ TArffReader::TToken TArffReader::ReadToken(std::string_view Line, size_t& Pos,
   return Token;
 }
 
-TSourceDataset TArffReader::Read(std::istream& In) {
-  FResult = TSourceDataset();
-  FResult.FileName = FSourceName;
-  FValueCodes.clear();
-  FState = psRelation;
-  FLine = 0;
-  std::string Buffer;
-  while (std::getline(In, Buffer)) {
+bool TArffReader::NextLine(std::istream& In, std::string_view& Line) {
+  while (std::getline(In, FBuffer)) {
     ++FLine;
-    std::string_view Line = Buffer;
+    Line = FBuffer;
     if (!Line.empty() && Line.back() == '\r') Line.remove_suffix(1);
     size_t Pos = 0;
     SkipBlanks(Line, Pos);
     if (Pos >= Line.size() || Line[Pos] == '%') continue;
     Line.remove_prefix(Pos);
-    if (FState == psData) ParseRow(Line);
-    else ParseHeaderLine(Line);
+    return true;
   }
   if (In.bad()) Fail("read error");
+  return false;
+}
+
+void TArffReader::ReadHeader(std::istream& In) {
+  FResult = TSourceDataset();
+  FResult.FileName = FSourceName;
+  FValueCodes.clear();
+  FState = psRelation;
+  FLine = 0;
+  std::string_view Line;
+  while (FState != psData && NextLine(In, Line)) ParseHeaderLine(Line);
   if (FState != psData) {
     if (FLine == 0) FLine = 1;
     Fail(FState == psRelation ? "no @relation: this is not an ARFF file" : "missing @data");
   }
   FResult.ClassIndex = static_cast<int32_t>(FResult.Attributes.size()) - 1;
+}
+
+TSourceDataset TArffReader::Read(std::istream& In) {
+  ReadHeader(In);
+  std::string_view Line;
+  while (NextLine(In, Line)) ParseRow(Line);
   return std::move(FResult);
+}
+
+bool TArffReader::ReadRow(std::istream& In, std::span<double> Cells, int32_t& Line) {
+  std::string_view Text;
+  if (!NextLine(In, Text)) return false;
+  FResult.Cells.clear();
+  FResult.Lines.clear();
+  ParseRow(Text);  // one cell per attribute, or it fails
+  if (Cells.size() != FResult.Cells.size())
+    throw Exception(FSourceName + ": a row has " + std::to_string(FResult.Cells.size()) + " cells");
+  std::copy(FResult.Cells.begin(), FResult.Cells.end(), Cells.begin());
+  Line = FLine;
+  FResult.Cells.clear();
+  FResult.Lines.clear();
+  return true;
 }
 
 void TArffReader::ParseHeaderLine(std::string_view Line) {
@@ -259,4 +285,56 @@ TSourceDataset TArffReader::ReadFile(const std::string& FileName) {
   std::ifstream In(FileName, std::ios::binary);
   if (!In) throw EFOpenError("Cannot open file \"" + FileName + "\". " + std::strerror(errno));
   return TArffReader(FileName).Read(In);
+}
+
+// --- TArffRows ----------------------------------------------------------------------
+
+TArffRows::TArffRows(std::string SourceName, std::istream& In, const std::string& ClassName)
+    : FIn(In), FReader(SourceName), FSourceName(std::move(SourceName)) {
+  FReader.ReadHeader(FIn);
+  FHeader = FReader.Header();
+  if (!ClassName.empty()) FHeader.SelectClass(ClassName);
+  const size_t Class = static_cast<size_t>(FHeader.ClassIndex);
+  std::vector<double> Cells(FHeader.Attributes.size());
+  int32_t Line = 0;
+  while (FReader.ReadRow(FIn, Cells, Line))
+    FClassCodes.push_back(TSourceDataset::IsMissing(Cells[Class]) ? -1 : static_cast<int32_t>(Cells[Class]));
+  FRow = RowCount();  // Next needs a Rewind first
+}
+
+std::unique_ptr<TArffRows> TArffRows::OpenFile(const std::string& FileName, const std::string& ClassName) {
+  auto File = std::make_unique<std::ifstream>(FileName, std::ios::binary);
+  if (!*File) throw EFOpenError("Cannot open file \"" + FileName + "\". " + std::strerror(errno));
+  auto Rows = std::make_unique<TArffRows>(FileName, *File, ClassName);
+  Rows->FFile = std::move(File);
+  return Rows;
+}
+
+void TArffRows::Changed(int32_t Line) const {
+  throw Exception(FSourceName + ":" + std::to_string(Line) + ": the file changed while it was being read");
+}
+
+void TArffRows::Rewind() {
+  FIn.clear();
+  FIn.seekg(0);
+  if (!FIn) throw Exception(FSourceName + ": cannot read the file again");
+  FReader = TArffReader(FSourceName);
+  FReader.ReadHeader(FIn);
+  const TSourceDataset& Again = FReader.Header();
+  bool Same = Again.Attributes.size() == FHeader.Attributes.size();
+  for (size_t i = 0; Same && i < Again.Attributes.size(); ++i)
+    Same = Again.Attributes[i].Name == FHeader.Attributes[i].Name &&
+           Again.Attributes[i].Nominal == FHeader.Attributes[i].Nominal &&
+           Again.Attributes[i].Values == FHeader.Attributes[i].Values;
+  if (!Same) Changed(1);
+  FRow = 0;
+}
+
+bool TArffRows::Next(std::span<double> Cells, int32_t& Line) {
+  if (FRow >= RowCount()) return false;
+  if (!FReader.ReadRow(FIn, Cells, Line)) Changed(Line);
+  const double Class = Cells[static_cast<size_t>(FHeader.ClassIndex)];
+  if ((TSourceDataset::IsMissing(Class) ? -1 : static_cast<int32_t>(Class)) != FClassCodes[FRow]) Changed(Line);
+  ++FRow;
+  return true;
 }

@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "ArffReader.h"
@@ -21,7 +22,18 @@ std::string Quote(const std::string& Text) { return "'" + Text + "'"; }
 
 }  // namespace
 
-TSampleImporter::TSampleImporter(const TSourceDataset& Source) : FSource(Source) {
+TSampleImporter::TSampleImporter(const TSourceDataset& Source)
+    : TSampleImporter(std::make_unique<TDatasetRows>(Source)) {}
+
+TSampleImporter::TSampleImporter(TSourceRows& Source) : FRows(Source), FSource(Source.Header()) { Check(); }
+
+TSampleImporter::TSampleImporter(std::unique_ptr<TSourceRows> Owned)
+    : FOwnedRows(std::move(Owned)), FRows(*FOwnedRows), FSource(FRows.Header()) {
+  Check();
+}
+
+void TSampleImporter::Check() {
+  const TSourceDataset& Source = FSource;
   const std::string& File = Source.FileName;
   auto Fail = [&File](int32_t Line, const std::string& What) {
     throw Exception(File + ":" + std::to_string(Line) + ": " + What);
@@ -53,20 +65,24 @@ TSampleImporter::TSampleImporter(const TSourceDataset& Source) : FSource(Source)
     FAttributes.push_back(i);
   }
 
-  FClassCodes.resize(Source.RowCount());
-  for (size_t Row = 0; Row < Source.RowCount(); ++Row) {
-    const double Code = Source.Cell(Row, static_cast<size_t>(Source.ClassIndex));
-    if (TSourceDataset::IsMissing(Code))
-      Fail(Source.Lines[Row], "the class value is missing; every row of a sample table needs its class");
-    FClassCodes[Row] = static_cast<int32_t>(Code);
+  const std::span<const int32_t> Codes = FRows.ClassCodes();
+  const auto Missing = std::find(Codes.begin(), Codes.end(), -1);
+  if (Missing != Codes.end()) {
+    // Only the rows know their lines: read up to the first without a class.
+    std::vector<double> Cells(Source.Attributes.size());
+    int32_t Line = 0;
+    FRows.Rewind();
+    for (auto Row = Codes.begin(); Row <= Missing; ++Row)
+      if (!FRows.Next(Cells, Line)) break;
+    Fail(Line, "the class value is missing; every row of a sample table needs its class");
   }
-  FSplits.emplace(FClassCodes, static_cast<int32_t>(Class.Values.size()));
+  FSplits.emplace(Codes, static_cast<int32_t>(Class.Values.size()));
 }
 
 TImportResult TSampleImporter::WriteTo(TTableWriter& Writer, const std::string& TableName) const {
   TImportResult Result;
   Result.Table = TableName;
-  Result.Rows = static_cast<int32_t>(FSource.RowCount());
+  Result.Rows = static_cast<int32_t>(FRows.RowCount());
   const TSourceAttribute& Class = FSource.Attributes[static_cast<size_t>(FSource.ClassIndex)];
   Result.ClassAttribute = Class.Name;
   Result.ClassValues = Class.Values;
@@ -75,15 +91,20 @@ TImportResult TSampleImporter::WriteTo(TTableWriter& Writer, const std::string& 
 
   std::vector<TMarkerClash> Clashes(FAttributes.size());
   std::vector<TFieldValue> Row(FFields.size());
-  for (size_t r = 0; r < FSource.RowCount(); ++r) {
+  std::vector<double> Cells(FSource.Attributes.size());
+  const std::span<const int32_t> ClassCodes = FRows.ClassCodes();
+  int32_t Line = 0;
+  FRows.Rewind();
+  for (size_t r = 0; r < ClassCodes.size(); ++r) {
+    if (!FRows.Next(Cells, Line)) throw Exception(FSource.FileName + ": the file changed while it was being read");
     const int32_t Id = static_cast<int32_t>(r) + 1;
     Row[0] = Id;
-    Row[1] = FClassCodes[r] + 1;
+    Row[1] = ClassCodes[r] + 1;
     Row[2] = 0.0;
     for (int32_t s = 0; s < TSampleLayout::SplitCount; ++s)
       Row[3 + static_cast<size_t>(s)] = FSplits->IsTest(s, r) ? 1 : 0;
     for (size_t a = 0; a < FAttributes.size(); ++a) {
-      const double Cell = FSource.Cell(r, FAttributes[a]);
+      const double Cell = Cells[FAttributes[a]];
       TFieldValue& Out = Row[FixedFields + a];
       if (FSource.Attributes[FAttributes[a]].Nominal) {
         Out = TSourceDataset::IsMissing(Cell) ? MissingCode : static_cast<int32_t>(Cell) + 1;
@@ -92,7 +113,7 @@ TImportResult TSampleImporter::WriteTo(TTableWriter& Writer, const std::string& 
       } else {
         if (Cell == MissingFloat) {
           Clashes[a].Rows.push_back(Id);
-          Clashes[a].Lines.push_back(FSource.Lines[r]);
+          Clashes[a].Lines.push_back(Line);
         }
         Out = Cell;
       }
@@ -170,4 +191,11 @@ TSourceDataset ReadSourceFile(const std::string& FileName, const std::string& Cl
   TSourceDataset Source = TArffReader::ReadFile(FileName);
   if (!ClassName.empty()) Source.SelectClass(ClassName);
   return Source;
+}
+
+std::unique_ptr<TSourceRows> OpenSourceFile(const std::string& FileName, const std::string& ClassName) {
+  const std::string Extension = std::filesystem::path(FileName).extension().string();
+  if (SameText(Extension, ".csv")) return TCsvRows::OpenFile(FileName, ClassName);
+  if (SameText(Extension, ".arff")) return TArffRows::OpenFile(FileName, ClassName);
+  return std::make_unique<TDatasetRows>(ReadSourceFile(FileName, ClassName));  // raises: unknown kind
 }

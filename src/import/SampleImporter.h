@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,6 +25,7 @@
 #include "SampleLayout.h"
 #include "SampleSplits.h"
 #include "SourceDataset.h"
+#include "SourceRows.h"
 #include "TableWriter.h"
 
 struct TRenamedField {
@@ -60,6 +62,9 @@ public:
   // codes below the marker (998).
   explicit TSampleImporter(const TSourceDataset& Source);
   TSampleImporter(TSourceDataset&&) = delete;
+  // The same for a source read in passes (Source must outlive the
+  // importer): the rows are read again by every write, one at a time.
+  explicit TSampleImporter(TSourceRows& Source);
 
   const std::vector<TFieldDef>& Fields() const { return FFields; }
   const std::vector<TRenamedField>& Renamed() const { return FRenamed; }
@@ -79,14 +84,21 @@ public:
   TImportResult WriteSqlite(const std::string& DatabaseFile, const std::string& TableName) const;
 
 private:
-  const TSourceDataset& FSource;
+  explicit TSampleImporter(std::unique_ptr<TSourceRows> Owned);
+  void Check();
+
+  std::unique_ptr<TSourceRows> FOwnedRows;  // a dataset in memory, served as rows
+  TSourceRows& FRows;
+  const TSourceDataset& FSource;  // the header of FRows
   std::vector<TFieldDef> FFields;
   std::vector<TRenamedField> FRenamed;
   std::vector<size_t> FAttributes;  // source positions of the attribute fields
-  std::vector<int32_t> FClassCodes;  // zero-based, per row
   std::optional<TSampleSplits> FSplits;
 };
 
 // Reads FileName as ARFF or CSV by its extension (".arff", ".csv", any letter
 // case) with ClassName as the class (empty: the last attribute).
 TSourceDataset ReadSourceFile(const std::string& FileName, const std::string& ClassName = "");
+// The same, as a source read in passes (TCsvRows, TArffRows): the rows are
+// read from the file again for every write instead of being held.
+std::unique_ptr<TSourceRows> OpenSourceFile(const std::string& FileName, const std::string& ClassName = "");

@@ -538,6 +538,34 @@ TEST(TDBClassifier, ReopenedDatasetIsReadThroughItsNewFields) {
   }
 }
 
+TEST(TDBClassifier, FieldsAreKeptOnlyForTheDatasetAndColumnTheyWereFoundFor) {
+  for (TStore S : AllStores) {
+    SCOPED_TRACE(StoreName(S));
+    TBound T(S, "SHARED");
+    T.B->LearnDataset(0);
+    MoveToId(*T.Table, 2);
+    T.B->ReadRecord();
+    EXPECT_EQ(T.B->DiscreteBuffer()[1], 3);
+    // A field set by hand is looked up by name again on the next read.
+    T.B->Attributes().Items(1)->SetField(T.Table->FieldByName("ID"));
+    T.B->ReadRecord();
+    EXPECT_EQ(T.B->DiscreteBuffer()[1], 3);
+    // Another dataset opened as often has fields of the same generation:
+    // they must be found anew all the same.
+    auto Other = OpenTable(S, "SHARED");
+    ASSERT_EQ(Other->FieldsGeneration(), T.Table->FieldsGeneration());
+    T.B->SetDataset(Other.get());
+    MoveToId(*Other, 3);
+    T.B->ReadRecord();
+    EXPECT_EQ(T.B->DiscreteBuffer()[1], -1);  // row 3 of the other table: 999
+    EXPECT_EQ(T.B->Attributes().Items(1)->Field(), Other->FieldByName("B"));
+    // A renamed column reads its new field.
+    T.B->Attributes().Items(1)->SetFieldName("ID");
+    T.B->ReadRecord();
+    EXPECT_EQ(T.B->DiscreteBuffer()[1], 3);
+  }
+}
+
 TEST(TDBClassifier, RowThatCannotBeRegainedIsReported) {
   TBound T(TStore::Paradox, "SHARED");
   T.B->LearnDataset(0);

@@ -264,6 +264,29 @@ TEST_P(TDataSetOn, TableForgetsADestroyedSession) {
   EXPECT_THROW(Table->Open(), Exception);
 }
 
+TEST_P(TDataSetOn, FieldsStayWhileOpenAndAreFoundByNameInAnyCase) {
+  Table->Open();
+  TField* Score = Table->FindField("SCORE");
+  ASSERT_EQ(Score, Table->Fields(3));
+  EXPECT_EQ(Table->FindField("sCoRe"), Score);
+  EXPECT_EQ(Table->FindField("Score "), nullptr);
+  EXPECT_EQ(Table->FindField(""), nullptr);
+  const uint64_t Opened = Table->FieldsGeneration();
+  Table->Next();
+  Table->SetFiltered(true);
+  Table->First();
+  EXPECT_EQ(Table->FindField("score"), Score);
+  EXPECT_EQ(Table->FieldsGeneration(), Opened);
+  Table->Close();
+  EXPECT_NE(Table->FieldsGeneration(), Opened);
+  EXPECT_EQ(Table->FindField("score"), nullptr);
+  Table->Open();
+  const uint64_t Reopened = Table->FieldsGeneration();
+  EXPECT_NE(Reopened, Opened);
+  ASSERT_NE(Table->FindField("score"), nullptr);
+  EXPECT_EQ(Table->FindField("score")->FieldName(), "Score");
+}
+
 INSTANTIATE_TEST_SUITE_P(TDataSet, TDataSetOn, ::testing::ValuesIn(AllStores),
                          [](const auto& Info) { return std::string(StoreName(Info.param)); });
 
