@@ -1,0 +1,61 @@
+// The working pages' base form and the owner look-ups of the hosting
+// contract.
+#include "Basic2.h"
+
+#include <QAbstractButton>
+#include <QFrame>
+#include <QTextEdit>
+#include <QVBoxLayout>
+
+QWidget* FindOwnerControl(QWidget* Owner, const QString& Name) {
+  return Owner ? Owner->findChild<QWidget*>(Name) : nullptr;
+}
+
+void DisableOwnerHelp(QWidget* Owner) {
+  if (QWidget* Help = FindOwnerControl(Owner, QStringLiteral("btnHelp"))) Help->setEnabled(false);
+}
+
+QColor PageTextBackground() { return QColor(223, 223, 255); }
+
+namespace {
+
+QFrame* NewPanel(QWidget* Parent, const char* Name) {
+  auto* Panel = new QFrame(Parent);
+  Panel->setObjectName(QString::fromLatin1(Name));
+  Panel->setFrameShape(QFrame::NoFrame);
+  return Panel;
+}
+
+}  // namespace
+
+TBasicForm2::TBasicForm2(QWidget* Owner) : QWidget(Owner), FOwner(Owner) {
+  auto* Layout = new QVBoxLayout(this);
+  Layout->setContentsMargins(0, 0, 0, 0);
+  Layout->setSpacing(0);
+
+  Panel1 = NewPanel(this, "Panel1");
+  auto* TopLayout = new QVBoxLayout(Panel1);
+  TopLayout->setContentsMargins(0, 0, 0, 0);
+  RichEdit1 = new QTextEdit(Panel1);
+  RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
+  RichEdit1->setReadOnly(true);
+  RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  QPalette Colours = RichEdit1->palette();
+  Colours.setColor(QPalette::Base, PageTextBackground());
+  RichEdit1->setPalette(Colours);
+  TopLayout->addWidget(RichEdit1);
+
+  Panel3 = NewPanel(this, "Panel3");
+  Panel2 = NewPanel(this, "Panel2");
+  Layout->addWidget(Panel1);
+  Layout->addWidget(Panel3, 1);
+  Layout->addWidget(Panel2);
+  FormCreate();
+}
+
+void TBasicForm2::SetPanelHeights(int Top, int Bottom) {
+  Panel1->setFixedHeight(Top);
+  Panel2->setFixedHeight(Bottom);
+}
+
+void TBasicForm2::FormCreate() { RichEdit1->clear(); }

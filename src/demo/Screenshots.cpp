@@ -1,0 +1,61 @@
+// Renders every topic of Tovrel into PNG files, with the offscreen platform:
+//   tovrel_screenshots <folder>
+// The main window is 1280 x 800; the benchmark page is shown after a
+// learning and a classifying run.
+#include <QAbstractButton>
+#include <QDir>
+#include <QPixmap>
+#include <QTreeWidget>
+#include <cstdio>
+
+#include "DemoApplication.h"
+#include "Main.h"
+
+namespace {
+
+QString FileName(const QString& Caption) {
+  QString Name = Caption.toLower();
+  Name.replace(QLatin1Char(' '), QLatin1Char('-'));
+  return Name + QStringLiteral(".png");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  TDemoApplication Application(argc, argv);
+  Application.setApplicationName(QStringLiteral("Corvan demo"));
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: tovrel_screenshots <folder>\n");
+    return 2;
+  }
+  const QDir Folder(QString::fromLocal8Bit(argv[1]));
+  QDir().mkpath(Folder.path());
+  QStringList Errors;
+  SetMessageShower([&Errors](const QString& Message) { Errors << Message; });
+
+  TfrmMain Window;
+  Window.resize(1280, 800);
+  Window.show();
+  QApplication::processEvents();
+  for (int I = 0; I < Window.NodeCount(); ++I) {
+    QTreeWidgetItem* Node = Window.NodeAt(I);
+    for (QTreeWidgetItem* P = Node->parent(); P; P = P->parent()) P->setExpanded(true);
+    Window.TreeView1->setCurrentItem(Node);
+    QApplication::processEvents();
+    if (Window.Page())
+      for (const char* Button : {"LearnButton", "ClassifyButton"})
+        if (auto* B = Window.Page()->findChild<QAbstractButton*>(QString::fromLatin1(Button))) {
+          B->click();
+          QApplication::processEvents();
+        }
+    const QString Path = Folder.filePath(FileName(Node->text(0)));
+    if (!Window.grab().save(Path)) {
+      std::fprintf(stderr, "cannot write %s\n", qPrintable(Path));
+      return 1;
+    }
+    std::printf("%s\n", qPrintable(Path));
+  }
+  for (const QString& E : Errors) std::fprintf(stderr, "shown: %s\n", qPrintable(E));
+  return 0;
+}
