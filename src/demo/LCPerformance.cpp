@@ -157,6 +157,7 @@ void TLcPerformanceForm::TestEditChange() { NumberOrReplace(TestEdit, "10000"); 
 
 void TLcPerformanceForm::ShowProgress(const std::string& Text) {
   CountLabel->setText(QString::fromStdString(Text));
+  emit ProgressShown(CountLabel->text());
   const int64_t Now = RepaintClock().elapsed();
   if (Now - FLastRepaint < RepaintIntervalMs) return;
   FLastRepaint = Now;

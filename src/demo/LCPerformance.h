@@ -48,6 +48,10 @@ public:
   void LearnButtonClick();
   void ClassifyButtonClick();
 
+signals:
+  // Every progress text of a run ("Learned cases = 1000"), as it is shown.
+  void ProgressShown(const QString& Text);
+
 private:
   void FormCreate();
   QLineEdit* NewEdit(QGridLayout* Grid, int Row, const char* Name, const char* Label, const char* Text);

@@ -494,6 +494,8 @@ void TfrmMain::SetLabel3Underlined(bool Underlined) {
 bool TfrmMain::eventFilter(QObject* Watched, QEvent* Event) {
   if (Event->type() == QEvent::MouseMove) {
     SetLabel3Underlined(Watched == Label3);
+    // The label's own move must not reach the header panel beneath it.
+    if (Watched == Label3) return true;
   } else if (Watched == Label3 && Event->type() == QEvent::MouseButtonRelease) {
     CallGuarded([this] { Label3Click(); });
     return true;
