@@ -5,7 +5,9 @@
 #include <QTextDocument>
 #include <QTextEdit>
 
-#ifdef PELLORY_DEMO_RICHTEXT
+#if defined(PELLORY_DEMO_RICHTEXT) && __has_include("RichTextDocument.h")
+#include "RichTextDocument.h"
+#elif defined(PELLORY_DEMO_RICHTEXT)
 #include "RichTextReader.h"
 #else
 namespace {
