@@ -19,6 +19,10 @@ QColor BuiltTextColour() { return QColor(51, 51, 153); }
 
 TBuiltText::TBuiltText(QTextEdit& Edit) : FEdit(Edit) {
   FEdit.clear();
+  // The bullets are drawn in the control's text colour.
+  QPalette Colours = FEdit.palette();
+  Colours.setColor(QPalette::Text, BuiltTextColour());
+  FEdit.setPalette(Colours);
   FEdit.document()->setIndentWidth(BulletIndentPixels);
   FCursor = QTextCursor(FEdit.document());
   QTextCharFormat Format;

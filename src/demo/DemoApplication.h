@@ -8,6 +8,11 @@
 //  - Guarded(...) wraps the demo's signal handlers (button clicks, text
 //    changes), so an error leaves the emitting widget's own code untouched
 //    instead of unwinding through it.
+// The second route is the rule for the demo's own code: an exception that
+// leaves a widget's event function unwinds through QApplication::notify,
+// whose frames are not built to be unwound (for mouse and key events they
+// hold copies that are then never freed). notify is the backstop that keeps
+// the program alive, not the way errors are meant to travel.
 // Outside a TDemoApplication (a test's plain QApplication) the same handler
 // is used, so pages behave alike everywhere.
 #pragma once

@@ -5,6 +5,9 @@
 #include <QAbstractButton>
 #include <QDir>
 #include <QPixmap>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTreeWidget>
 #include <cstdio>
 
@@ -31,6 +34,10 @@ int main(int argc, char** argv) {
   }
   const QDir Folder(QString::fromLocal8Bit(argv[1]));
   QDir().mkpath(Folder.path());
+  // A scratch settings store: the user's own stays untouched, and the
+  // working folder (with the project file) is the source folder.
+  QTemporaryDir Settings;
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Settings.path());
   QStringList Errors;
   SetMessageShower([&Errors](const QString& Message) { Errors << Message; });
 
@@ -56,6 +63,13 @@ int main(int argc, char** argv) {
     }
     std::printf("%s\n", qPrintable(Path));
   }
+  // The source tab of the benchmark page, read from the working folder.
+  Window.TreeView1->setCurrentItem(Window.NodeAt(8));
+  Window.PageControl1->setCurrentWidget(Window.TabSource);
+  QApplication::processEvents();
+  const QString Source = Folder.filePath(QStringLiteral("benchmark-source.png"));
+  if (!Window.grab().save(Source)) return 1;
+  std::printf("%s\n", qPrintable(Source));
   for (const QString& E : Errors) std::fprintf(stderr, "shown: %s\n", qPrintable(E));
   return 0;
 }

@@ -21,13 +21,25 @@
 
 namespace {
 
-// A page whose mouse press fails, to see the error reach the handler.
+// An event only the failing page knows.
+const QEvent::Type FailEvent = static_cast<QEvent::Type>(QEvent::User + 7);
+
+// A page whose event handler fails, to see the error reach the handler; its
+// button fails through a connected slot, as the demo's pages do.
 class TFailingPage : public QWidget {
 public:
-  explicit TFailingPage(QWidget* Owner) : QWidget(Owner) {}
+  explicit TFailingPage(QWidget* Owner) : QWidget(Owner) {
+    Button = new QPushButton("Fail", this);
+    Button->setObjectName("FailButton");
+    connect(Button, &QPushButton::clicked, this, Guarded([](bool) { throw Exception("Clicked where it hurts"); }));
+  }
+  QPushButton* Button;
 
 protected:
-  void mousePressEvent(QMouseEvent*) override { throw Exception("Pressed where it hurts"); }
+  bool event(QEvent* Event) override {
+    if (Event->type() == FailEvent) throw Exception("Handled where it hurts");
+    return QWidget::event(Event);
+  }
 };
 
 const bool FailingRegistered = RegisterPageClass<TFailingPage>("TFailingPage");
@@ -179,11 +191,16 @@ private slots:
     TfrmMain W({"Fails;TFailingPage"});
     W.show();
     QVERIFY(W.Page());
-    QTest::mouseClick(W.Page(), Qt::LeftButton);
-    QCOMPARE(Recorder.Messages, QStringList{"Pressed where it hurts"});
-    // The window stays usable: the same error again, and the buttons work.
-    QTest::mouseClick(W.Page(), Qt::LeftButton);
+    // Through the event loop and sent directly: both end at the handler.
+    QCoreApplication::postEvent(W.Page(), new QEvent(FailEvent));
+    QCoreApplication::processEvents();
+    QCOMPARE(Recorder.Messages, QStringList{"Handled where it hurts"});
+    QEvent Direct(FailEvent);
+    QCoreApplication::sendEvent(W.Page(), &Direct);
     QCOMPARE(Recorder.Messages.size(), 2);
+    QTest::mouseClick(W.Page()->findChild<QPushButton*>("FailButton"), Qt::LeftButton);
+    QCOMPARE(Recorder.Messages.last(), QString("Clicked where it hurts"));
+    // The window stays usable: the buttons work.
     QTest::mouseClick(W.btnClose, Qt::LeftButton);
     QVERIFY(!W.isVisible());
   }
