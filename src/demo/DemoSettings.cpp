@@ -16,6 +16,8 @@ QSettings OpenSettings() { return QSettings(QStringLiteral("Halvorn"), QStringLi
 }  // namespace
 
 bool HoldsProjectFile(const QString& Folder) {
+  // QDir("") would be the working folder.
+  if (Folder.isEmpty()) return false;
   return QFileInfo(QDir(Folder).filePath(QString::fromLatin1(ProjectFileName))).isFile();
 }
 

@@ -18,5 +18,5 @@ QString GetDemoPath();
 void SetDemoPath(const QString& Folder);
 // Deletes every setting of the demo (the whole settings key).
 void ForgetDemoSettings();
-// Whether Folder holds the project file.
+// Whether Folder holds the project file (never for an empty name).
 bool HoldsProjectFile(const QString& Folder);

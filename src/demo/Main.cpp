@@ -165,6 +165,7 @@ TfrmMain::TfrmMain(const QStringList& PageList, QWidget* Parent) : QMainWindow(P
   TreeView1->setIndentation(19);
   TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
   TreeView1->setSelectionMode(QAbstractItemView::SingleSelection);
+  TreeView1->viewport()->setAttribute(Qt::WA_Hover);  // hot tracking
   Colour(TreeView1, QPalette::Base, TreeColour);
   // The selection keeps its colour when the tree loses the focus.
   QPalette TreeColours = TreeView1->palette();
@@ -224,7 +225,12 @@ TfrmMain::TfrmMain(const QStringList& PageList, QWidget* Parent) : QMainWindow(P
   FormCreate(PageList);
 }
 
-TfrmMain::~TfrmMain() = default;
+TfrmMain::~TfrmMain() {
+  // The children go after this object's members: no handler of ours may run
+  // while the tree and the tabs are taken down.
+  TreeView1->disconnect(this);
+  PageControl1->disconnect(this);
+}
 
 void TfrmMain::BuildHeader() {
   Panel2 = new QFrame(centralWidget());
@@ -438,10 +444,7 @@ void TfrmMain::DiscardSourceView() {
 void TfrmMain::PageControl1Change() {
   if (PageControl1->currentWidget() != TabSource) return;
   // A folder that lost the project file is forgotten.
-  {
-    const QString Stored = GetDemoPath();
-    if (Stored.isEmpty() || !HoldsProjectFile(Stored)) ForgetDemoSettings();
-  }
+  if (!HoldsProjectFile(GetDemoPath())) ForgetDemoSettings();
   const QString Folder = GetDemoPath();
   btnConfig->setVisible(Folder.isEmpty());
   const QString Source = SelectedSourceName();
