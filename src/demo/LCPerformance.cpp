@@ -44,11 +44,12 @@ TLcPerformanceForm::TLcPerformanceForm(QWidget* Owner)
   Work->setSpacing(24);
   auto* Edits = new QGridLayout;
   Edits->setHorizontalSpacing(8);
-  ClassesEdit = NewEdit(Edits, 0, "ClassesEdit", "Number of classes:", "20");
-  DAttributesEdit = NewEdit(Edits, 1, "DAttributesEdit", "Number of discrete attributes:", "15");
-  FAttributesEdit = NewEdit(Edits, 2, "FAttributesEdit", "Number of float attributes:", "15");
-  LearnEdit = NewEdit(Edits, 3, "LearnEdit", "Total number of learn examples:", "200000");
-  TestEdit = NewEdit(Edits, 4, "TestEdit", "Total number of test examples:", "20000");
+  using D = TBenchmarkDefaults;
+  ClassesEdit = NewEdit(Edits, 0, "ClassesEdit", "Number of classes:", D::Classes);
+  DAttributesEdit = NewEdit(Edits, 1, "DAttributesEdit", "Number of discrete attributes:", D::DiscreteAttributes);
+  FAttributesEdit = NewEdit(Edits, 2, "FAttributesEdit", "Number of float attributes:", D::FloatAttributes);
+  LearnEdit = NewEdit(Edits, 3, "LearnEdit", "Total number of learn examples:", D::LearnCases);
+  TestEdit = NewEdit(Edits, 4, "TestEdit", "Total number of test examples:", D::TestCases);
   Edits->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), 5, 0);
   Edits->setVerticalSpacing(10);
 
@@ -111,8 +112,8 @@ TLcPerformanceForm::~TLcPerformanceForm() = default;
 TLinearClassifier& TLcPerformanceForm::LinearClassifier() { return FBenchmark->LinearClassifier(); }
 
 QLineEdit* TLcPerformanceForm::NewEdit(QGridLayout* Grid, int Row, const char* Name, const char* Label,
-                                       const char* Text) {
-  auto* Edit = new QLineEdit(QString::fromLatin1(Text), Panel3);
+                                       int32_t Initial) {
+  auto* Edit = new QLineEdit(QString::number(Initial), Panel3);
   Edit->setObjectName(QString::fromLatin1(Name));
   Edit->setFixedWidth(90);
   Grid->addWidget(new QLabel(QString::fromLatin1(Label), Panel3), Row, 0);
@@ -135,25 +136,27 @@ void TLcPerformanceForm::FormCreate() {
   FAttributesEditChange();
 }
 
-std::optional<int32_t> TLcPerformanceForm::NumberOrReplace(QLineEdit* Edit, const char* Replacement) {
+std::optional<int32_t> TLcPerformanceForm::NumberOrReplace(QLineEdit* Edit, int32_t Replacement) {
   const std::optional<int32_t> Number = TryStrToInt(Edit->text().toStdString());
-  if (!Number) Edit->setText(QString::fromLatin1(Replacement));
+  if (!Number) Edit->setText(QString::number(Replacement));
   return Number;
 }
 
-void TLcPerformanceForm::ClassesEditChange() { NumberOrReplace(ClassesEdit, "50"); }
+void TLcPerformanceForm::ClassesEditChange() { NumberOrReplace(ClassesEdit, TBenchmarkDefaults::ReplacementClasses); }
 
 void TLcPerformanceForm::DAttributesEditChange() {
-  if (const auto N = NumberOrReplace(DAttributesEdit, "25")) LinearClassifier().SetDiscreteAttributeCount(*N);
+  if (const auto N = NumberOrReplace(DAttributesEdit, TBenchmarkDefaults::ReplacementDiscreteAttributes))
+    LinearClassifier().SetDiscreteAttributeCount(*N);
 }
 
 void TLcPerformanceForm::FAttributesEditChange() {
-  if (const auto N = NumberOrReplace(FAttributesEdit, "25")) LinearClassifier().SetFloatAttributeCount(*N);
+  if (const auto N = NumberOrReplace(FAttributesEdit, TBenchmarkDefaults::ReplacementFloatAttributes))
+    LinearClassifier().SetFloatAttributeCount(*N);
 }
 
-void TLcPerformanceForm::LearnEditChange() { NumberOrReplace(LearnEdit, "10000"); }
+void TLcPerformanceForm::LearnEditChange() { NumberOrReplace(LearnEdit, TBenchmarkDefaults::ReplacementLearnCases); }
 
-void TLcPerformanceForm::TestEditChange() { NumberOrReplace(TestEdit, "10000"); }
+void TLcPerformanceForm::TestEditChange() { NumberOrReplace(TestEdit, TBenchmarkDefaults::ReplacementTestCases); }
 
 void TLcPerformanceForm::ShowProgress(const std::string& Text) {
   CountLabel->setText(QString::fromStdString(Text));

@@ -54,10 +54,10 @@ signals:
 
 private:
   void FormCreate();
-  QLineEdit* NewEdit(QGridLayout* Grid, int Row, const char* Name, const char* Label, const char* Text);
+  QLineEdit* NewEdit(QGridLayout* Grid, int Row, const char* Name, const char* Label, int32_t Initial);
   // The edit's number; an invalid text is replaced by Replacement (which
   // runs the change handler again) and yields nothing.
-  std::optional<int32_t> NumberOrReplace(QLineEdit* Edit, const char* Replacement);
+  std::optional<int32_t> NumberOrReplace(QLineEdit* Edit, int32_t Replacement);
   // Shows a progress text; repaints at most every few hundredths of a
   // second, so the repaint does not cost the measurement.
   void ShowProgress(const std::string& Text);
