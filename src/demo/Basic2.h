@@ -28,7 +28,8 @@ class QTextEdit;
 class QAbstractButton;
 
 // The control named Name among Owner's descendants, or null (also for a
-// null Owner).
+// null Owner). The nearest match wins, so the owner's own controls come
+// before a page's controls of the same name (Panel1, Label1).
 QWidget* FindOwnerControl(QWidget* Owner, const QString& Name);
 // Disables Owner's "btnHelp"; an owner without one is left alone.
 void DisableOwnerHelp(QWidget* Owner);

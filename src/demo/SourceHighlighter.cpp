@@ -66,7 +66,7 @@ bool TLanguageDefinition::IsKeyword(std::string_view Word) const {
   return std::find(Keywords.begin(), Keywords.end(), Key) != Keywords.end();
 }
 
-const TLanguageDefinition& PascalDefinition() {
+const TLanguageDefinition& BraceCommentDefinition() {
   static const TLanguageDefinition Definition{
       {"UNIT", "INTERFACE", "BEGIN", "IMPLEMENTATION", "PROCEDURE", "INHERITED", "INITIALIZATION", "END", "CLASS",
        "TYPE", "VAR", "PRIVATE", "PUBLIC", "IF", "ELSE", "WHILE", "FOR", "REPEAT", "RECORD", "OBJECT", "FUNCTION",

@@ -42,9 +42,9 @@ struct TLanguageDefinition {
   bool IsKeyword(std::string_view Word) const;
 };
 
-// The table of the original sources: 34 upper-case words, brace comments,
-// any letter case, digits end a word.
-const TLanguageDefinition& PascalDefinition();
+// The 34-word keyword table with brace comments: keywords match in any
+// letter case, digits end a word, quotes are plain text.
+const TLanguageDefinition& BraceCommentDefinition();
 // The demo's C++ sources: C++ keywords (exact case), "//" and "/* */"
 // comments, string and character literals, identifiers with digits.
 const TLanguageDefinition& CppDefinition();

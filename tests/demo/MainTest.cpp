@@ -2,6 +2,7 @@
 // the source view and the standard error handler.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -261,6 +262,19 @@ private slots:
     } catch (const Exception& E) {
       QCOMPARE(QString::fromStdString(E.Message()), QString("Invalid data type for 'DemoPath'"));
     }
+  }
+
+  void ProgramFolderShowsTheSourcesWithoutConfiguring() {
+    // Started where the build puts it, the demo finds its sources there.
+    QDir::setCurrent(PELLORY_BIN_DIR);
+    TfrmMain W;
+    W.show();
+    W.TreeView1->setCurrentItem(W.NodeAt(8));
+    ShowSourceTab(W);
+    QVERIFY(!W.btnConfig->isVisible());
+    QVERIFY(W.SourceView());
+    QVERIFY(W.SourceView()->toPlainText().contains("TLcPerformanceForm::LearnButtonClick"));
+    QVERIFY(QFileInfo(QDir(PELLORY_BIN_DIR).filePath("Data")).isDir());
   }
 
   void SourceViewReloadsOnlyForAnotherSource() {

@@ -41,13 +41,13 @@ class TestSourceHighlighter : public QObject {
 
 private slots:
   void KeywordTableHasItsThirtyFourWords() {
-    QCOMPARE(PascalDefinition().Keywords.size(), size_t(34));
-    QVERIFY(PascalDefinition().IsKeyword("packed"));
-    QVERIFY(!PascalDefinition().IsKeyword("PACK"));
+    QCOMPARE(BraceCommentDefinition().Keywords.size(), size_t(34));
+    QVERIFY(BraceCommentDefinition().IsKeyword("packed"));
+    QVERIFY(!BraceCommentDefinition().IsKeyword("PACK"));
   }
 
   void KeywordsWholeWordsAnyCaseWithPunctuation() {
-    const auto& P = PascalDefinition();
+    const auto& P = BraceCommentDefinition();
     QCOMPARE(Runs("Begin x; end.", P), (QStringList{"K:Begin", "K:end"}));
     QCOMPARE(Runs("BEGINNER ending", P), QStringList{});      // a word that begins with a keyword is not one
     QCOMPARE(Runs("if(a)then", P), (QStringList{"K:if", "K:then"}));
@@ -56,7 +56,7 @@ private slots:
   }
 
   void BraceCommentsAndTheConsumedCharacter() {
-    const auto& P = PascalDefinition();
+    const auto& P = BraceCommentDefinition();
     QCOMPARE(Runs("{ begin end } begin", P), (QStringList{"C:{ begin end }", "K:begin"}));
     // The brace right after a word is consumed with it and opens nothing.
     QCOMPARE(Runs("begin{ end }", P), (QStringList{"K:begin", "K:end"}));
@@ -67,7 +67,7 @@ private slots:
   }
 
   void UnclosedBraceStopsAtTheEnd() {
-    const auto& P = PascalDefinition();
+    const auto& P = BraceCommentDefinition();
     QCOMPARE(Runs("end { begin", P), (QStringList{"K:end", "C:{ begin"}));
     QCOMPARE(Runs("{", P), QStringList{});  // the loop runs while position < length
     QCOMPARE(Runs("x{", P), QStringList{});
@@ -79,13 +79,13 @@ private slots:
   void NextWordSteps() {
     const std::string Text = "do{x}";
     int Position = 1, Start = -1, Length = -1;
-    QVERIFY(NextWord(Text, Position, PascalDefinition(), {}, Start, Length));
+    QVERIFY(NextWord(Text, Position, BraceCommentDefinition(), {}, Start, Length));
     QCOMPARE(Start, 0);
     QCOMPARE(Length, 2);
     QCOMPARE(Position, 4);  // "do" and the brace after it
-    QVERIFY(!NextWord(Text, Position, PascalDefinition(), {}, Start, Length));
+    QVERIFY(!NextWord(Text, Position, BraceCommentDefinition(), {}, Start, Length));
     QCOMPARE(Length, 1);  // "x"
-    QVERIFY(!NextWord(Text, Position, PascalDefinition(), {}, Start, Length));
+    QVERIFY(!NextWord(Text, Position, BraceCommentDefinition(), {}, Start, Length));
     QCOMPARE(Length, 0);  // end of text
   }
 
@@ -106,7 +106,7 @@ private slots:
   void HighlightFormatsTheView() {
     QTextEdit View;
     View.setPlainText("unit A;\n{ a comment\nover begin lines }\nbegin{x} END1\n");
-    HighlightSource(View, PascalDefinition());
+    HighlightSource(View, BraceCommentDefinition());
     QVERIFY(StyleAt(View, Find(View, "unit")).Bold);
     const int Comment = Find(View, "{ a comment");
     const int CommentEnd = Find(View, "lines }") + 6;
