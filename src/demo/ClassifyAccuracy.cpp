@@ -23,6 +23,7 @@
 #include "DemoSession.h"
 #include "PageRegistry.h"
 #include "SampleDatabase.h"
+#include "SampleLayout.h"
 
 static const bool Registered = RegisterPageClass<TAccuracyForm>("TAccuracyForm");
 
@@ -134,8 +135,9 @@ TAccuracyForm::TAccuracyForm(QWidget* Owner) : TBasicForm2(Owner) {
   Buttons->setSpacing(2);
   auto* Settings = new QHBoxLayout;
   Settings->setSpacing(8);
-  RunsEdit = NewSpin(Panel2, "RunsEdit", 1, 30, 1);
-  KNeighborsEdit = NewSpin(Panel2, "KNeighborsEdit", 1, 50, 10);
+  using L = TCrossTestLimits;
+  RunsEdit = NewSpin(Panel2, "RunsEdit", L::MinRuns, L::MaxRuns, L::DefaultRuns);
+  KNeighborsEdit = NewSpin(Panel2, "KNeighborsEdit", L::MinNeighbors, L::MaxNeighbors, L::DefaultNeighbors);
   PruningBox = new QCheckBox(QStringLiteral("Prune"), Panel2);
   PruningBox->setObjectName(QStringLiteral("PruningBox"));
   RunButton = new QPushButton(QStringLiteral("Run"), Panel2);

@@ -23,6 +23,7 @@
 #include "PageRegistry.h"
 #include "SampleComponents.h"
 #include "SampleDatabase.h"
+#include "SampleLayout.h"
 #include "ScreenCursor.h"
 #include "Session.h"
 #include "Table.h"
@@ -239,7 +240,7 @@ void TInterfaceForm::DataDBGridRowChanged(int Row) {
 }
 
 void TInterfaceForm::UserTableAfterScroll() {
-  IDLabel->setText(QStringLiteral("ID: ") + QString::number(FUserTable->FieldByName("ID")->AsInteger()));
+  IDLabel->setText(QStringLiteral("ID: ") + QString::number(FUserTable->FieldByName(TSampleLayout::IdField)->AsInteger()));
   // While the binding walks the table itself the guess would disturb it.
   if (!FDBLC->Busy()) {
     // Right after DBLC.Clear there are no columns and the records still have
@@ -251,5 +252,5 @@ void TInterfaceForm::UserTableAfterScroll() {
     GuessedClassLabel->setText(QStringLiteral("Guessed class: ") + QString::fromStdString(Guess));
   }
   ActualClassLabel->setText(QStringLiteral("Actual class: ") +
-                            QString::fromStdString(FloatToShortest(FUserTable->FieldByName("Class")->AsFloat())));
+                            QString::fromStdString(FloatToShortest(FUserTable->FieldByName(TSampleLayout::ClassField)->AsFloat())));
 }

@@ -4,6 +4,7 @@
 // while its controls are enabled; an existing alias used as it is.
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -19,6 +20,7 @@
 #include "DemoTestSupport.h"
 #include "PagesTestSupport.h"
 #include "SampleComponents.h"
+#include "ScreenCursor.h"
 #include "Table.h"
 
 namespace {
@@ -170,6 +172,25 @@ private slots:
     Table.EnableControls();
     Table.SetRecNo(21);
     QCOMPARE(Page.DataDBGrid->currentIndex().row(), 20);
+  }
+
+  void TheBusyCursorShowsWhileATableIsLearned() {
+    TPageOwner Owner;
+    TInterfaceForm Page(&Owner.Window);
+    const TDataSet::TDataSetNotifyEvent PageHandler = Page.UserTable().AfterScroll();
+    int BusyRows = 0, BusyCursorRows = 0;
+    Page.UserTable().SetAfterScroll([&](TDataSet& D) {
+      if (Page.DBLC().Busy()) {
+        ++BusyRows;
+        if (ScreenCursor() == crHourGlass) ++BusyCursorRows;
+      }
+      PageHandler(D);
+    });
+    Page.TablesBoxChange();
+    QVERIFY(BusyRows >= Page.UserTable().RecordCount());
+    QCOMPARE(BusyCursorRows, BusyRows);
+    QCOMPARE(ScreenCursor(), crDefault);
+    QVERIFY(!QGuiApplication::overrideCursor());
   }
 
   void AnExistingAliasIsUsedAsItIs() {
