@@ -106,12 +106,15 @@ TInterfaceForm::TInterfaceForm(QWidget* Owner)
   Buttons->setContentsMargins(12, 4, 12, 4);
   Buttons->setSpacing(12);
   auto* TableColumn = new QVBoxLayout;
+  TableColumn->setSpacing(2);
+  TableColumn->addStretch(1);
   TableColumn->addWidget(NewLabel(Panel2, "Label1", "Table:"));
   TablesBox = new QComboBox(Panel2);
   TablesBox->setObjectName(QStringLiteral("TablesBox"));
   TablesBox->setEditable(false);
   TablesBox->setMinimumWidth(140);
   TableColumn->addWidget(TablesBox);
+  TableColumn->addStretch(1);
   Buttons->addLayout(TableColumn);
 
   ClassifierGroup = new QGroupBox(QStringLiteral("Classifier"), Panel2);
