@@ -214,7 +214,7 @@ void TInterfaceForm::TablesBoxChange() {
     DataDBGrid->setColumnWidth(C, std::clamp(Width + 12, 32, 240));
   }
   UserTableScrolled();
-  FDBLC->LearnDataset(0);
+  LearnTable();
 }
 
 void TInterfaceForm::ClassifierGroupClick() {
@@ -243,17 +243,40 @@ void TInterfaceForm::DataDBGridRowChanged(int Row) {
 }
 
 void TInterfaceForm::UserTableAfterScroll() {
-  IDLabel->setText(QStringLiteral("ID: ") + QString::number(FUserTable->FieldByName(TSampleLayout::IdField)->AsInteger()));
-  // While the binding walks the table itself the guess would disturb it.
-  if (!FDBLC->Busy()) {
-    // Right after DBLC.Clear there are no columns and the records still have
-    // the last table's layout, which a classifier that checks their length
-    // (k-NN) refuses. The emptied classifier knows no class: its answer is
-    // its reject.
-    const std::string Guess = FDBLC->Attributes().Count() == 0 ? FDBLC->Classifier()->ClassName(-1)
-                                                               : FDBLC->ClassifyRecord();
-    GuessedClassLabel->setText(QStringLiteral("Guessed class: ") + QString::fromStdString(Guess));
+  // While the binding walks the table itself, nothing is painted until the
+  // walk is over, and then it is back on the row it started from: the ID and
+  // class labels are brought up to date once, after the walk (LearnTable),
+  // instead of formatting two texts for every row of the table. The guess
+  // would disturb the walk and is skipped.
+  if (FDBLC->Busy()) {
+    FRowLabelsPending = true;
+    return;
   }
-  ActualClassLabel->setText(QStringLiteral("Actual class: ") +
-                            QString::fromStdString(FloatToShortest(FUserTable->FieldByName(TSampleLayout::ClassField)->AsFloat())));
+  ShowRowLabels();
+  // Right after DBLC.Clear there are no columns and the records still have
+  // the last table's layout, which a classifier that checks their length
+  // (k-NN) refuses. The emptied classifier knows no class: its answer is
+  // its reject.
+  const std::string Guess =
+      FDBLC->Attributes().Count() == 0 ? FDBLC->Classifier()->ClassName(-1) : FDBLC->ClassifyRecord();
+  GuessedClassLabel->setText(QStringLiteral("Guessed class: ") + QString::fromStdString(Guess));
+}
+
+void TInterfaceForm::ShowRowLabels() {
+  FRowLabelsPending = false;
+  IDLabel->setText(QStringLiteral("ID: ") + QString::number(FUserTable->FieldByName(TSampleLayout::IdField)->AsInteger()));
+  ActualClassLabel->setText(
+      QStringLiteral("Actual class: ") +
+      QString::fromStdString(FloatToShortest(FUserTable->FieldByName(TSampleLayout::ClassField)->AsFloat())));
+}
+
+void TInterfaceForm::LearnTable() {
+  FRowLabelsPending = false;
+  try {
+    FDBLC->LearnDataset(0);
+  } catch (...) {
+    if (FRowLabelsPending && FUserTable->Active()) CallGuarded([this] { ShowRowLabels(); });
+    throw;
+  }
+  if (FRowLabelsPending) ShowRowLabels();
 }

@@ -61,6 +61,10 @@ private:
   void UserTableScrolled();
   // The grid's current row changed (mouse, keyboard): the table follows.
   void DataDBGridRowChanged(int Row);
+  // DBLC.LearnDataset(0), then the row labels of the row it returned to.
+  void LearnTable();
+  // IDLabel and ActualClassLabel from the current row.
+  void ShowRowLabels();
 
   std::unique_ptr<TComponent> FComponents;  // owns the classifiers, binding and table
   TLinearClassifier* FLC = nullptr;
@@ -69,4 +73,5 @@ private:
   TDBClassifier* FDBLC = nullptr;
   TTable* FUserTable = nullptr;
   TDataSetTableModel* FDataSource1 = nullptr;
+  bool FRowLabelsPending = false;  // rows went by during a walk; labels not yet shown
 };
