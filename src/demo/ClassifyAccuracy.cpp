@@ -156,7 +156,11 @@ TAccuracyForm::TAccuracyForm(QWidget* Owner) : TBasicForm2(Owner) {
   Progress->setSpacing(24);
   TableLabel = NewLabel(Panel2, "TableLabel", "Current database table:");
   SplitLabel = NewLabel(Panel2, "SplitLabel", "Split count:");
-  TableLabel->setMinimumWidth(260);
+  // The run repaints the labels without a layout pass in between: each is
+  // as wide as its longest text from the start.
+  const QFontMetrics Metrics = TableLabel->fontMetrics();
+  TableLabel->setMinimumWidth(Metrics.horizontalAdvance(QStringLiteral("Current database table: WWWWWWWWWWWW.DB")));
+  SplitLabel->setMinimumWidth(Metrics.horizontalAdvance(QStringLiteral("Split number: 29 ")));
   Progress->addWidget(TableLabel);
   Progress->addWidget(SplitLabel);
   Progress->addStretch(1);
