@@ -78,6 +78,7 @@ TInterfaceForm::TInterfaceForm(QWidget* Owner)
   DataDBGrid = new QTableView(Panel3);
   DataDBGrid->setObjectName(QStringLiteral("DataDBGrid"));
   DataDBGrid->setModel(FDataSource1);
+  DataDBGrid->setItemDelegate(new TPlainCellDelegate(DataDBGrid));
   DataDBGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
   DataDBGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
   DataDBGrid->setSelectionMode(QAbstractItemView::SingleSelection);

@@ -2,6 +2,7 @@
 #include "DataSetTableModel.h"
 
 #include <QMetaObject>
+#include <QPainter>
 #include <algorithm>
 #include <exception>
 
@@ -108,7 +109,7 @@ QVariant TDataSetTableModel::data(const QModelIndex& Index, int Role) const {
   const size_t Column = static_cast<size_t>(Index.column());
   if (Role == Qt::TextAlignmentRole)
     return QVariant::fromValue(Qt::AlignVCenter | (FColumns[Column].Numeric ? Qt::AlignRight : Qt::AlignLeft));
-  if (Role != Qt::DisplayRole && Role != Qt::ToolTipRole) return {};
+  if (Role != Qt::DisplayRole) return {};
   if (!FDataSet->Active()) return {};
   const TBlock& Block = BlockOf(Index.row());
   return Block.Texts[static_cast<size_t>(Index.row() - Block.FirstRow) * FColumns.size() + Column];
@@ -124,4 +125,14 @@ QVariant TDataSetTableModel::headerData(int Section, Qt::Orientation Orientation
 
 Qt::ItemFlags TDataSetTableModel::flags(const QModelIndex& Index) const {
   return Index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+void TPlainCellDelegate::paint(QPainter* Painter, const QStyleOptionViewItem& Option, const QModelIndex& Index) const {
+  const bool Selected = Option.state & QStyle::State_Selected;
+  if (Selected) Painter->fillRect(Option.rect, Option.palette.brush(QPalette::Highlight));
+  Painter->setPen(Option.palette.color(Selected ? QPalette::HighlightedText : QPalette::Text));
+  const QVariant Alignment = Index.data(Qt::TextAlignmentRole);
+  const Qt::Alignment Align =
+      Alignment.isValid() ? Alignment.value<Qt::Alignment>() : Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter);
+  Painter->drawText(Option.rect.adjusted(3, 0, -3, 0), int(Align) | Qt::TextSingleLine, Index.data().toString());
 }

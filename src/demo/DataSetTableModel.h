@@ -15,6 +15,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QStyledItemDelegate>
 #include <QString>
 #include <cstdint>
 #include <vector>
@@ -72,4 +73,16 @@ private:
   mutable std::vector<TBlock> FBlocks;
   mutable uint64_t FUseCounter = 0;
   mutable bool FReadErrorShown = false;
+};
+
+// Paints a cell's text straight onto a grid of plain texts (selection
+// colour, text, alignment; a text wider than its cell is cut off). The
+// style's full item painting handles icons, check boxes and rich elision
+// that such a grid never shows, at several times the cost per cell, and a
+// grid over a large table repaints whole pages as it scrolls.
+class TPlainCellDelegate : public QStyledItemDelegate {
+  Q_OBJECT
+public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  void paint(QPainter* Painter, const QStyleOptionViewItem& Option, const QModelIndex& Index) const override;
 };
