@@ -20,11 +20,6 @@ std::vector<std::string> SplitList(const std::string& Text) {
   return Items;
 }
 
-void PrintRow(std::ostream& Out, const std::vector<std::string>& Cells) {
-  for (size_t C = 0; C < Cells.size(); ++C) Out << (C ? "\t" : "") << Cells[C];
-  Out << "\n";
-}
-
 }  // namespace
 
 int CrossTestCommand(const TArguments& Args, TToolIO& IO) {
@@ -76,16 +71,6 @@ int CrossTestCommand(const TArguments& Args, TToolIO& IO) {
   }
   if (IO.ErrIsTerminal) IO.Err << "\r\033[K" << std::flush;
 
-  const TResultGrid& Grid = Test.ResultGrid();
-  PrintRow(IO.Out, TCrossTest::Headings());
-  const std::vector<std::string>& Tables = Test.TableList();
-  for (size_t I = 0; I < Tables.size(); ++I) {
-    std::vector<std::string> Cells = Grid.Row(static_cast<int32_t>(I) + 1);
-    // A skipped table's row stays empty in the grid; the name still says
-    // which table the line stands for.
-    if (Cells[0].empty()) Cells[0] = Tables[I];
-    PrintRow(IO.Out, Cells);
-  }
-  PrintRow(IO.Out, Grid.Row(Test.TimeRow()));
+  IO.Out << Test.GridText();
   return 0;
 }

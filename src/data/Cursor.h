@@ -37,6 +37,9 @@ public:
   virtual bool Seek(int64_t Key) = 0;
   // Key of the current row.
   virtual int64_t Key() const = 0;
+  // True when the key of a row is its position in table order (0, 1, 2,
+  // ...), so a dataset can go to a row by number with Seek alone.
+  virtual bool KeysAreRowNumbers() const { return false; }
 
   // Values of column Column in the current row. The Read calls return false
   // for a null and leave Value alone then; a value that cannot be converted

@@ -47,6 +47,9 @@ void TDataSet::Close() {
   FIndexed = false;
   FIndex.clear();
   FIndex.shrink_to_fit();
+  FRowKeys.clear();
+  FRowKeys.shrink_to_fit();
+  FRow = 0;
   FHasRow = false;
   FEof = true;
   ++FFieldsGeneration;
@@ -95,6 +98,8 @@ void TDataSet::First() {
   } else {
     FHasRow = FCursor->First();
     FEof = !FHasRow;
+    FRow = 0;
+    if (FHasRow) NoteRowKey(0);
   }
   DoAfterScroll();
 }
@@ -111,6 +116,8 @@ void TDataSet::Next() {
   } else if (!FCursor->Next()) {
     FEof = true;
     return;
+  } else {
+    NoteRowKey(++FRow);
   }
   DoAfterScroll();
 }
@@ -120,6 +127,7 @@ TBookmark TDataSet::GetBookmark() {
   auto Data = std::make_unique<TBookmarkData>();
   Data->HasRow = FHasRow;
   Data->Key = FHasRow ? FCursor->Key() : 0;
+  Data->Row = FHasRow ? CurrentRowIndex() : 0;
   FBookmarks.push_back(std::move(Data));
   return FBookmarks.back().get();
 }
@@ -146,6 +154,7 @@ void TDataSet::GotoBookmark(TBookmark Bookmark) {
     }
     FHasRow = true;
     FEof = false;
+    FRow = Data.Row;
   }
   DoAfterScroll();
 }
@@ -185,6 +194,94 @@ TField* TDataSet::FieldByName(std::string_view Name) const {
   TField* Field = FindField(Name);
   if (!Field) throw Exception("Field '" + std::string(Name) + "' not found");
   return Field;
+}
+
+void TDataSet::NoteRowKey(int64_t Row) {
+  if (Row % RowKeyStep == 0 && static_cast<size_t>(Row / RowKeyStep) == FRowKeys.size())
+    FRowKeys.push_back(FCursor->Key());
+}
+
+bool TDataSet::SeekRow(int64_t Row) {
+  if (Row < 0) return false;
+  if (FCursor->KeysAreRowNumbers()) return FCursor->Seek(Row);
+  // Start from the nearest noted key at or before Row.
+  int64_t At = 0;
+  if (FRowKeys.empty()) {
+    if (!FCursor->First()) return false;
+    NoteRowKey(0);
+  } else {
+    const size_t Noted = std::min(static_cast<size_t>(Row / RowKeyStep), FRowKeys.size() - 1);
+    At = static_cast<int64_t>(Noted) * RowKeyStep;
+    if (!FCursor->Seek(FRowKeys[Noted])) return false;
+  }
+  while (At < Row) {
+    if (!FCursor->Next()) return false;
+    NoteRowKey(++At);
+  }
+  return true;
+}
+
+int32_t TDataSet::RecNo() const {
+  return FHasRow ? static_cast<int32_t>(std::min<int64_t>(CurrentRowIndex() + 1, INT32_MAX)) : 0;
+}
+
+void TDataSet::SetRecNo(int32_t Value) {
+  CheckActive();
+  if (FHasRow && Value == RecNo()) return;
+  const auto OutOfRange = [&] {
+    return Exception(DisplayName() + ": Record number " + std::to_string(Value) + " out of range");
+  };
+  if (FIndexed) {
+    if (Value < 1 || static_cast<size_t>(Value) > FIndex.size()) throw OutOfRange();
+    MoveToIndex(static_cast<size_t>(Value) - 1);
+  } else {
+    const bool HadRow = FHasRow;
+    const int64_t Previous = HadRow ? FCursor->Key() : 0;
+    if (Value < 1 || !SeekRow(Value - 1)) {
+      if (HadRow) FCursor->Seek(Previous);
+      throw OutOfRange();
+    }
+    FRow = Value - 1;
+    FHasRow = true;
+    FEof = false;
+  }
+  DoAfterScroll();
+}
+
+void TDataSet::ReadRows(int32_t FirstRecNo, int32_t Count, const std::function<void(int32_t RecNo)>& Visit) {
+  CheckActive();
+  if (Count <= 0) return;
+  const bool HadRow = FHasRow;
+  const int64_t Key = HadRow ? FCursor->Key() : 0;
+  const auto Restore = [&] {
+    FHasRow = HadRow;
+    if (HadRow) FCursor->Seek(Key);
+  };
+  try {
+    const int64_t First = std::max<int64_t>(FirstRecNo, 1) - 1;
+    const int64_t End = static_cast<int64_t>(FirstRecNo) - 1 + Count;
+    FHasRow = true;  // the fields read the visited row
+    if (FIndexed) {
+      for (int64_t Row = First; Row < End && static_cast<size_t>(Row) < FIndex.size(); ++Row) {
+        if (!FCursor->Seek(FIndex[static_cast<size_t>(Row)])) throw Exception(DisplayName() + ": Record not found");
+        Visit(static_cast<int32_t>(Row + 1));
+      }
+    } else if (First < End && SeekRow(First)) {
+      for (int64_t Row = First;;) {
+        Visit(static_cast<int32_t>(Row + 1));
+        if (++Row >= End || !FCursor->Next()) break;
+        NoteRowKey(Row);
+      }
+    }
+  } catch (...) {
+    try {
+      Restore();
+    } catch (...) {
+      // The first error is the one to report.
+    }
+    throw;
+  }
+  Restore();
 }
 
 int32_t TDataSet::RecordCount() {

@@ -8,9 +8,16 @@
 //
 // Contract of the walk: Open and First go to the first row; Next goes to the
 // following one, and at the last row sets Eof and stays there; an empty
-// dataset is at Eof at once. AfterScroll fires after Open, First and
-// GotoBookmark and after every Next that moved, also while the controls are
-// disabled (disabling concerns attached views only). Operations other than
+// dataset is at Eof at once. AfterScroll fires after Open, First,
+// GotoBookmark and SetRecNo and after every Next that moved, also while the
+// controls are disabled (disabling concerns attached views only).
+//
+// Rows also have numbers (RecNo, from 1, the filter applied), so a view can
+// go to a row or read a screenful of rows without walking there. Going to a
+// row by number costs a seek where the driver's keys are row numbers
+// (Paradox); elsewhere the dataset notes the key of every 256th row as walks
+// pass it (8 bytes per 256 rows) and steps at most 255 rows from the nearest
+// noted one. Operations other than
 // Open, Close and the property setters raise "Cannot perform this operation
 // on a closed dataset" on a closed dataset.
 #pragma once
@@ -62,6 +69,20 @@ public:
   void DisableControls() { ++FDisableCount; }
   void EnableControls() { if (FDisableCount > 0) --FDisableCount; }
 
+  // Number of the current row among the rows the dataset presents, from 1;
+  // 0 without a current row (an empty dataset).
+  int32_t RecNo() const;
+  // Moves to row Value (1 .. RecordCount) and fires AfterScroll; the current
+  // row itself is left alone, without an event. Raises "<table>: Record
+  // number N out of range" for a number with no row; the position stays.
+  void SetRecNo(int32_t Value);
+  // Reads rows FirstRecNo .. FirstRecNo + Count - 1, as far as they exist,
+  // without moving the dataset: Visit gets each row's number while the fields
+  // read that row. Afterwards the current row, RecNo and Eof are as before
+  // and no AfterScroll has fired, also when Visit or a read raises. For views
+  // that show other rows than the current one.
+  void ReadRows(int32_t FirstRecNo, int32_t Count, const std::function<void(int32_t RecNo)>& Visit);
+
   int32_t FieldCount() const { return static_cast<int32_t>(FFields.size()); }
   // Raises EListError for a position outside 0 .. FieldCount-1.
   TField* Fields(int32_t Index) const;
@@ -112,12 +133,23 @@ protected:
 private:
   struct TBookmarkData {
     int64_t Key = 0;
+    int64_t Row = 0;
     bool HasRow = false;
   };
+
+  // Rows between two noted keys of an unfiltered dataset.
+  static constexpr int64_t RowKeyStep = 256;
 
   void ApplyFilter(const std::string& Text, bool Enabled);
   void MoveToIndex(size_t Position);
   void DoAfterScroll();
+  // Puts the cursor on unfiltered row Row (from 0); false when there is none
+  // (the cursor position is undefined then).
+  bool SeekRow(int64_t Row);
+  // Notes the cursor's key when Row is the next row whose key is kept.
+  void NoteRowKey(int64_t Row);
+  // The row number (from 0) of the current row, filtered or not.
+  int64_t CurrentRowIndex() const { return FIndexed ? static_cast<int64_t>(FPosition) : FRow; }
 
   std::unique_ptr<TCursor> FCursor;
   std::vector<std::unique_ptr<TField>> FFields;
@@ -136,6 +168,8 @@ private:
   bool FIndexed = false;        // a filter is in force: walk FIndex
   std::vector<int64_t> FIndex;  // keys of the matching rows, ascending
   size_t FPosition = 0;         // position in FIndex
+  int64_t FRow = 0;             // unfiltered: row number of the current row
+  std::vector<int64_t> FRowKeys;  // unfiltered: key of every RowKeyStep-th row, as far as walked
   bool FHasRow = false;
   bool FEof = true;
   std::vector<std::unique_ptr<TBookmarkData>> FBookmarks;

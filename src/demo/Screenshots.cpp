@@ -1,12 +1,15 @@
 // Renders every topic of Tovrel into PNG files, with the offscreen platform:
 //   tovrel_screenshots <folder>
 // The main window is 1280 x 800; the benchmark page is shown after a
-// learning and a classifying run.
+// learning and a classifying run, the cross test after a five-run pass and
+// the interactive page with a row chosen.
 #include <QAbstractButton>
 #include <QDir>
 #include <QPixmap>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <cstdio>
@@ -50,12 +53,21 @@ int main(int argc, char** argv) {
     for (QTreeWidgetItem* P = Node->parent(); P; P = P->parent()) P->setExpanded(true);
     Window.TreeView1->setCurrentItem(Node);
     QApplication::processEvents();
+    // The cross test runs five splits per table.
     if (Window.Page())
-      for (const char* Button : {"LearnButton", "ClassifyButton"})
+      if (auto* Runs = Window.Page()->findChild<QSpinBox*>(QStringLiteral("RunsEdit"))) Runs->setValue(5);
+    if (Window.Page())
+      for (const char* Button : {"LearnButton", "ClassifyButton", "RunButton"})
         if (auto* B = Window.Page()->findChild<QAbstractButton*>(QString::fromLatin1(Button))) {
           B->click();
           QApplication::processEvents();
         }
+    // The interactive page with a row chosen, as a click would choose it.
+    if (Window.Page())
+      if (auto* Grid = Window.Page()->findChild<QTableView*>(QStringLiteral("DataDBGrid"))) {
+        if (Grid->model()->rowCount() > 11) Grid->setCurrentIndex(Grid->model()->index(11, 1));
+        QApplication::processEvents();
+      }
     const QString Path = Folder.filePath(FileName(Node->text(0)));
     if (!Window.grab().save(Path)) {
       std::fprintf(stderr, "cannot write %s\n", qPrintable(Path));

@@ -62,6 +62,29 @@ const std::vector<std::string>& TCrossTest::Headings() {
   return Texts;
 }
 
+std::string TCrossTest::GridText() const {
+  std::string Text;
+  const auto AddLine = [&Text](const std::vector<std::string>& Cells) {
+    for (size_t C = 0; C < Cells.size(); ++C) {
+      if (C) Text += '\t';
+      Text += Cells[C];
+    }
+    Text += '\n';
+  };
+  AddLine(Headings());
+  std::vector<std::string> Cells(TResultGrid::ColCount);
+  for (size_t I = 0; I < FTableList.size(); ++I) {
+    for (int32_t C = 0; C < TResultGrid::ColCount; ++C) Cells[static_cast<size_t>(C)] = FGrid.Cell(C, static_cast<int32_t>(I) + 1);
+    // A skipped table's row stays empty in the grid; the name still says
+    // which table the line stands for.
+    if (Cells[0].empty()) Cells[0] = FTableList[I];
+    AddLine(Cells);
+  }
+  for (int32_t C = 0; C < TResultGrid::ColCount; ++C) Cells[static_cast<size_t>(C)] = FGrid.Cell(C, TimeRow());
+  AddLine(Cells);
+  return Text;
+}
+
 TCrossTest::TCrossTest(TComponent* AOwner, TSession& Session, const std::string& DataPath)
     : TComponent(AOwner), FSession(Session) {
   FLC = CreateOwned<TLinearClassifier>(*this);

@@ -106,6 +106,11 @@ public:
   // LC, NB and KNN in turn into columns 1, 2, 3.
   void Run();
   const TResultGrid& ResultGrid() const { return FGrid; }
+  // The grid as text for a spreadsheet or a terminal: TAB-separated lines,
+  // each ended by "\n": the headings, one line per table of the list (a
+  // skipped table's line carries its name all the same), the time line.
+  // `pellory crosstest` prints it and the cross test page copies it.
+  std::string GridText() const;
   // Row of the time line: the number of tables + 1.
   int32_t TimeRow() const { return static_cast<int32_t>(FTableList.size()) + 1; }
 

@@ -190,6 +190,22 @@ TEST_F(TCrossTestOnTables, Test1IsSkippedAndTheTimeRowFollowsEveryTable) {
   EXPECT_FALSE(Test->DataTable().Active());
 }
 
+TEST_F(TCrossTestOnTables, GridTextNamesEveryTableAndEndsWithTheTimeLine) {
+  Test->SetTableList({"Test1.DB", "beta.DB"});
+  Test->Run();
+  const std::string Text = Test->GridText();
+  const std::string Time = Test->ResultGrid().Cell(1, 3);
+  ASSERT_EQ(Time.size(), 5u);
+  EXPECT_EQ(Text,
+            "\tLC Success [%]\tNB Success [%]\tKNN Success [%]\tTest examples\tPrior probability\tBest attr. succ.[%]\n"
+            "beta.DB\t87.50+/-0.00\t87.50+/-0.00\t87.50+/-0.00\t8.00+/-0.00\t50.00+/-0.00\t" +
+                Test->ResultGrid().Cell(6, 1) +
+                "\n"
+                "Test1.DB\t\t\t\t\t\t\n"
+                "Time [min:sec]\t" +
+                Time + "\t" + Test->ResultGrid().Cell(2, 3) + "\t" + Test->ResultGrid().Cell(3, 3) + "\t\t\t\n");
+}
+
 TEST_F(TCrossTestOnTables, ProgressNamesEverySplit) {
   Test->SetTableList({"ALFA.DB"});
   Test->SetRuns(3);

@@ -85,6 +85,8 @@ public:
   bool Next() override;
   bool Seek(int64_t Key) override;
   int64_t Key() const override { return FKey; }
+  // The key is the record number.
+  bool KeysAreRowNumbers() const override { return true; }
 
   bool IsNull(int Column) override {
     const TCol& C = FCols[static_cast<size_t>(Column)];
