@@ -17,6 +17,22 @@ void DisableOwnerHelp(QWidget* Owner) {
 
 QColor PageTextBackground() { return QColor(223, 223, 255); }
 
+QTextEdit* NewPageTextEdit(QWidget* Parent) {
+  auto* Edit = new QTextEdit(Parent);
+  Edit->setObjectName(QStringLiteral("RichEdit1"));
+  QPalette Colours = Edit->palette();
+  Colours.setColor(QPalette::Base, PageTextBackground());
+  Edit->setPalette(Colours);
+  return Edit;
+}
+
+QFont PageTextFont() {
+  QFont Font(QStringLiteral("Arial"));
+  Font.setBold(true);
+  Font.setPixelSize(16);
+  return Font;
+}
+
 namespace {
 
 QFrame* NewPanel(QWidget* Parent, const char* Name) {
@@ -36,13 +52,9 @@ TBasicForm2::TBasicForm2(QWidget* Owner) : QWidget(Owner), FOwner(Owner) {
   Panel1 = NewPanel(this, "Panel1");
   auto* TopLayout = new QVBoxLayout(Panel1);
   TopLayout->setContentsMargins(0, 0, 0, 0);
-  RichEdit1 = new QTextEdit(Panel1);
-  RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
+  RichEdit1 = NewPageTextEdit(Panel1);
   RichEdit1->setReadOnly(true);
   RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  QPalette Colours = RichEdit1->palette();
-  Colours.setColor(QPalette::Base, PageTextBackground());
-  RichEdit1->setPalette(Colours);
   TopLayout->addWidget(RichEdit1);
 
   Panel3 = NewPanel(this, "Panel3");

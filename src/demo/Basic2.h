@@ -20,6 +20,7 @@
 // sets the two panel heights with SetPanelHeights and fills the areas.
 #pragma once
 
+#include <QFont>
 #include <QPointer>
 #include <QWidget>
 
@@ -36,6 +37,11 @@ void DisableOwnerHelp(QWidget* Owner);
 
 // The description colour of the pages, RGB(223,223,255).
 QColor PageTextBackground();
+// A page's text control "RichEdit1" on the description colour; the caller
+// decides whether it is read-only and which scroll bars it shows.
+QTextEdit* NewPageTextEdit(QWidget* Parent);
+// The text pages' font: Arial, bold, 16 pixels.
+QFont PageTextFont();
 
 class TBasicForm2 : public QWidget {
   Q_OBJECT

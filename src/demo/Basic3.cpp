@@ -9,17 +9,10 @@
 TBasicForm3::TBasicForm3(QWidget* Owner) : QWidget(Owner), FOwner(Owner) {
   auto* Layout = new QVBoxLayout(this);
   Layout->setContentsMargins(0, 0, 0, 0);
-  RichEdit1 = new QTextEdit(this);
-  RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
+  RichEdit1 = NewPageTextEdit(this);
   RichEdit1->setReadOnly(true);
   RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  QPalette Colours = RichEdit1->palette();
-  Colours.setColor(QPalette::Base, PageTextBackground());
-  RichEdit1->setPalette(Colours);
-  QFont Font(QStringLiteral("Arial"));
-  Font.setBold(true);
-  Font.setPixelSize(16);
-  RichEdit1->setFont(Font);
+  RichEdit1->setFont(PageTextFont());
   Layout->addWidget(RichEdit1);
   FormCreate();
 }

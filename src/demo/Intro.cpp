@@ -29,17 +29,10 @@ TIntroduction::TIntroduction(QWidget* Owner) : QWidget(Owner) {
   Label1->setPalette(LabelColours);
 
   // Editable and without scroll bars, unlike the other text pages.
-  RichEdit1 = new QTextEdit(this);
-  RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
+  RichEdit1 = NewPageTextEdit(this);
   RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  QPalette Colours = RichEdit1->palette();
-  Colours.setColor(QPalette::Base, PageTextBackground());
-  RichEdit1->setPalette(Colours);
-  QFont Font(QStringLiteral("Arial"));
-  Font.setBold(true);
-  Font.setPixelSize(16);
-  RichEdit1->setFont(Font);
+  RichEdit1->setFont(PageTextFont());
 
   Layout->addWidget(Label1);
   Layout->addWidget(RichEdit1, 1);

@@ -23,6 +23,7 @@
 #include "SampleLayout.h"
 #include "Session.h"
 #include "Table.h"
+#include "GeneratedFile.h"
 #include "TextStyle.h"
 
 namespace {
@@ -269,14 +270,7 @@ int main(int argc, char** argv) {
     Field("999", "marks a missing value in both kinds of attribute.");
     for (const TTableFacts& Facts : Tables) Describe(Out, Facts, Tables);
 
-    const std::string Text = Out.Finish();
-    const std::string Temporary = Output + ".tmp";
-    {
-      std::ofstream File(Temporary, std::ios::binary | std::ios::trunc);
-      File << Text;
-      if (!File.flush()) throw Exception("cannot write " + Temporary);
-    }
-    std::filesystem::rename(Temporary, Output);
+    WriteGeneratedFile(Output, Out.Finish());
     std::cout << std::filesystem::path(Output).filename().string() << ": " << Tables.size() << " tables described\n";
     return 0;
   } catch (const std::exception& Error) {

@@ -18,6 +18,7 @@
 #include "Exceptions.h"
 #include "SampleLayout.h"
 #include "Session.h"
+#include "GeneratedFile.h"
 #include "TextStyle.h"
 
 namespace {
@@ -151,14 +152,7 @@ int main(int argc, char** argv) {
     std::cout << "with pruning\n";
     RunInto(Out, DataFolder, true);
 
-    const std::string Text = Out.Finish();
-    const std::string Temporary = Output + ".tmp";
-    {
-      std::ofstream File(Temporary, std::ios::binary | std::ios::trunc);
-      File << Text;
-      if (!File.flush()) throw Exception("cannot write " + Temporary);
-    }
-    std::filesystem::rename(Temporary, Output);
+    WriteGeneratedFile(Output, Out.Finish());
     std::cout << "written " << Output << "\n";
     return 0;
   } catch (const std::exception& Error) {
