@@ -156,15 +156,15 @@ void TCrossTest::Run() {
   }
 }
 
-void TCrossTest::RunClassifierTest(const TClassifierColumn& Spec) {
+void TCrossTest::RunClassifierTest(const TClassifierColumn& Entry) {
   const size_t Runs = static_cast<size_t>(FRuns);
   std::vector<double> Accuracy(Runs, 0.0), TestCount(Runs, 0.0), Extra(Runs, 0.0);
-  TClassifier& Current = *Spec.Classifier;
+  TClassifier& Current = *Entry.Classifier;
 
   const auto Start = TClock::now();
   FLC->SetUsePriorProbability(true);
   TCrossTestProgress Progress;
-  Progress.Column = Spec.Column;
+  Progress.Column = Entry.Column;
   Progress.Classifier = Current.Name();
   Progress.TableCount = static_cast<int32_t>(FTableList.size());
   const auto Step = [&](int32_t Split, bool Optimizing, std::string SplitText) {
@@ -207,14 +207,14 @@ void TCrossTest::RunClassifierTest(const TClassifierColumn& Spec) {
       FDataTable->SetFilter(Field + " = 1");
       Accuracy[S] = FDBLC->ClassifyDataset(0);
       TestCount[S] = FDataTable->RecordCount();
-      if (Spec.Extra) Extra[S] = Spec.Extra();
+      if (Entry.Extra) Extra[S] = Entry.Extra();
     }
     const int32_t Row = static_cast<int32_t>(I) + 1;
     FGrid.SetCell(0, Row, Table);
-    FGrid.SetCell(Spec.Column, Row, SummaryText(Accuracy));
+    FGrid.SetCell(Entry.Column, Row, SummaryText(Accuracy));
     FGrid.SetCell(4, Row, SummaryText(TestCount));
-    if (Spec.Extra) FGrid.SetCell(Spec.ExtraColumn, Row, SummaryText(Extra));
+    if (Entry.Extra) FGrid.SetCell(Entry.ExtraColumn, Row, SummaryText(Extra));
   }
   FGrid.SetCell(0, TimeRow(), "Time [min:sec]");
-  FGrid.SetCell(Spec.Column, TimeRow(), FormatMinSec(MillisecondsSince(Start)));
+  FGrid.SetCell(Entry.Column, TimeRow(), FormatMinSec(MillisecondsSince(Start)));
 }

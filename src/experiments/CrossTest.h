@@ -125,7 +125,7 @@ private:
     int32_t ExtraColumn;
     std::function<double()> Extra;
   };
-  void RunClassifierTest(const TClassifierColumn& Spec);
+  void RunClassifierTest(const TClassifierColumn& Entry);
 
   TSession& FSession;
   TLinearClassifier* FLC = nullptr;
