@@ -50,6 +50,7 @@
 #include "SampleComponents.h"
 #include "SampleDatabase.h"
 #include "SampleLayout.h"
+#include "GeneratedData.h"
 #include "Session.h"
 #include "Table.h"
 #include "TableWriter.h"
@@ -112,24 +113,7 @@ void Generate(const fs::path& Folder) {
 const fs::path& EnsureData() {
   static const fs::path Folder = [] {
     const fs::path F = DataFolder();
-    if (fs::exists(F / "complete")) return F;
-    std::cerr << "bench_pages: generating " << kRows << " rows into " << F << " ...\n";
-    const pid_t Child = fork();
-    if (Child == 0) {
-      try {
-        Generate(F);
-        std::_Exit(0);
-      } catch (const std::exception& E) {
-        std::cerr << "bench_pages: " << E.what() << "\n";
-        std::_Exit(1);
-      }
-    }
-    int Status = 0;
-    waitpid(Child, &Status, 0);
-    if (!WIFEXITED(Status) || WEXITSTATUS(Status) != 0) {
-      std::cerr << "bench_pages: generating the tables failed\n";
-      std::exit(1);
-    }
+    EnsureGenerated(F, "bench_pages", kRows, Generate);
     return F;
   }();
   return Folder;
