@@ -4,6 +4,7 @@
 // dispatcher, which prints them.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "Arguments.h"
@@ -13,6 +14,9 @@
 // The data source the options name: --data DIR, --sqlite FILE, or the folder
 // Data beside the program. Both options, or an empty value, is a TUsageError.
 std::unique_ptr<TDataSource> OpenDataSource(const TArguments& Args, const TToolIO& IO);
+
+// The most threads `pellory classify --threads` accepts.
+constexpr int32_t MaxClassifyThreads = 64;
 
 int TablesCommand(const TArguments& Args, TToolIO& IO);
 int FieldsCommand(const TArguments& Args, TToolIO& IO);

@@ -34,24 +34,23 @@ int TrainCommand(const TArguments& Args, TToolIO& IO) {
 
 int ClassifyCommand(const TArguments& Args, TToolIO& IO) {
   const std::string ModelFile = Args.Required("model", "FILE");
+  const int32_t Threads = Args.Integer("threads", 1, MaxClassifyThreads, 1);
   const std::unique_ptr<TDataSource> Source = OpenDataSource(Args, IO);
   const std::unique_ptr<TTable> Table = Source->OpenTable(Args.Positionals()[0]);
 
   const std::unique_ptr<TClassifier> Classifier = LoadSampleClassifier(ModelFile);
   const std::unique_ptr<TDBClassifier> Binding = BindModelToTable(*Table, *Classifier);
 
-  TField* Id = Table->FieldByName(TSampleLayout::IdField);
-  TField* Class = Table->FieldByName(TSampleLayout::ClassField);
   IO.Out << "ID\tGuessed class\tActual class\n";
   // The accuracy counts as ClassifyDataset does (the guess against the class
   // field's text, over the record count), from the guesses printed here, so
   // the table is classified once rather than twice.
   int64_t Correct = 0;
-  for (Table->First(); !Table->Eof(); Table->Next()) {
-    const std::string Guess = Binding->ClassifyRecord();
-    if (Guess == Class->AsString()) ++Correct;
-    IO.Out << Id->AsInteger() << "\t" << Guess << "\t" << FloatToShortest(Class->AsFloat()) << "\n";
-  }
+  ClassifySampleTable(*Table, *Binding, Threads, [&](const TRowGuess& Row) {
+    const std::string Guess = Classifier->ClassName(Row.Guess);
+    if (Guess == Row.ActualText) ++Correct;
+    IO.Out << Row.Id << "\t" << Guess << "\t" << FloatToShortest(Row.ActualValue) << "\n";
+  });
   const int32_t Count = Table->RecordCount();
   const double Accuracy = Count > 0 ? static_cast<double>(Correct) / static_cast<double>(Count) * 100.0 : 0.0;
   IO.Out << "Accuracy [%]: " << FormatFixed(Accuracy, 2) << "\n";

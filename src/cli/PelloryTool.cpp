@@ -109,11 +109,12 @@ const std::vector<TCommand>& CommandTable() {
         WithSource({{"classifier", true}, {"k", true}, {"model", true}}), 1, 1},
        TrainCommand},
       {{"classify",
-        std::string("usage: pellory classify TABLE --model FILE [--data DIR | --sqlite FILE]\n"
+        std::string("usage: pellory classify TABLE --model FILE [--threads N] [--data DIR | --sqlite FILE]\n"
                     "Loads the model and prints, per row of TABLE, its ID, the guessed class and the\n"
-                    "actual class (TAB-separated), then the percentage guessed right.\n\n") +
-            SourceHelp,
-        WithSource({{"model", true}}), 1, 1},
+                    "actual class (TAB-separated), then the percentage guessed right.\n") +
+            "  --threads N      classify on N threads, 1 to " + N(MaxClassifyThreads) +
+            " (default 1); the output is the same\n\n" + SourceHelp,
+        WithSource({{"model", true}, {"threads", true}}), 1, 1},
        ClassifyCommand},
       {{"bench",
         "usage: pellory bench [--classes " + N(D::Classes) + "] [--discrete " + N(D::DiscreteAttributes) +

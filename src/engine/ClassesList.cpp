@@ -42,6 +42,11 @@ void TClassesListItem::Learn(std::span<const int32_t> DiscreteRecord, std::span<
   LearnFloat(FloatRecord);
 }
 
+void TClassesListItem::AssignLearnedCases(int32_t Value) {
+  if (FOwner) FOwner->FLearnedCases += Value - FLearnedCases;
+  FLearnedCases = Value;
+}
+
 void TClassesListItem::Reset() {
   for (TDiscreteRecord& R : FDiscrete) {
     R = TDiscreteRecord{};

@@ -62,6 +62,8 @@ public:
   int32_t LearnedCases() const { return FLearnedCases; }
   // Stores the value; the list total is not adjusted.
   void SetLearnedCases(int32_t Value) { FLearnedCases = Value; }
+  // Stores the value and moves the list total with it (copying a model).
+  void AssignLearnedCases(int32_t Value);
 
   std::vector<TDiscreteRecord>& Discrete() { return FDiscrete; }
   const std::vector<TDiscreteRecord>& Discrete() const { return FDiscrete; }

@@ -164,6 +164,11 @@ public:
   // Writes / reads the property block of the model stream.
   virtual void SaveToStream(TStream& Stream) const;
   virtual void LoadFromStream(TStream& Stream);
+  // Copies Source's model and settings into this classifier, which must be
+  // of the same class as Source (EConvertError "Cannot assign a X to a Y"
+  // otherwise): the model stream, then the settings the stream leaves out by
+  // its default rule. Handlers are not copied.
+  void Assign(const TPersistent& Source) override;
 
   // --- Hooks for general code, after the slots above ------------------------
   // So that pruning, the model stream, the binding and the tools need not

@@ -94,6 +94,26 @@ void TClassifier::SaveToStream(TStream& Stream) const { WriteComponent(Stream, *
 
 void TClassifier::LoadFromStream(TStream& Stream) { ReadModelBlock(Stream, *this, {}); }
 
+void TClassifier::Assign(const TPersistent& Source) {
+  const auto* From = dynamic_cast<const TClassifier*>(&Source);
+  if (!From || From->TypeName() != TypeName()) AssignError(&Source);
+  TMemoryStream Model;
+  From->SaveToStream(Model);
+  Model.Seek(0, TSeekOrigin::soBeginning);
+  LoadFromStream(Model);
+  // A property whose Stored rule calls its value the default (a
+  // RejectProbability of 0, say) is not in the stream, and this object may
+  // start from another value. Copied only where they differ, since some
+  // setters start the learned statistics again.
+  TPropertyList Properties;
+  From->DefineProperties(Properties);
+  for (const TPropertyInfo& P : Properties) {
+    if (P.Kind == TPropertyKind::pkEvent || !P.Set || !P.Stored || P.Stored(*From)) continue;
+    TPropertyValue Value = P.Get(*From);
+    if (P.Get(*this) != Value) P.Set(*this, Value);
+  }
+}
+
 void TClassifier::SaveToFile(const std::string& FileName) const {
   TFileStream File(FileName, TFileMode::fmCreate);
   SaveToStream(File);

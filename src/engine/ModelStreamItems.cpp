@@ -183,3 +183,10 @@ void TStatisticClassifier::LoadFromStream(TStream& Stream) {
     throw;
   }
 }
+
+void TStatisticClassifier::Assign(const TPersistent& Source) {
+  TClassifier::Assign(Source);
+  const auto& From = static_cast<const TStatisticClassifier&>(Source);
+  for (int32_t i = 0; i < FClasses->Count(); ++i)
+    FClasses->GetData(i)->AssignLearnedCases(From.FClasses->GetData(i)->LearnedCases());
+}

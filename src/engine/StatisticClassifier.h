@@ -76,6 +76,9 @@ public:
   // Section 1, then one item block per class.
   void SaveToStream(TStream& Stream) const override;
   void LoadFromStream(TStream& Stream) override;
+  // TClassifier's copy, then each class's learned-case count, which the
+  // model stream does not hold and the prior probability reads.
+  void Assign(const TPersistent& Source) override;
   int32_t ClassCount() const override { return FClasses->Count(); }
 
   // Whole-model entropy measures, in percent (see TLClassesList). Entropy

@@ -4,6 +4,8 @@
 // `classify` use these; so can any page that learns or applies a model.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -27,6 +29,24 @@ void LearnSampleTable(TTable& Table, TClassifier& Classifier);
 // statistics would belong to other fields); the classifier then has the
 // table's counts.
 std::unique_ptr<TDBClassifier> BindModelToTable(TTable& Table, TClassifier& Classifier);
+
+// One row of a table as ClassifySampleTable reports it.
+struct TRowGuess {
+  int32_t Id = 0;              // the row's ID field
+  std::string ActualText;      // the class field's text
+  double ActualValue = 0.0;    // and its value
+  int32_t Guess = -1;          // the guessed class position, -1 rejected
+};
+
+// Classifies every row of the open Table through Binding (made by
+// BindModelToTable) and hands each row to OnRow in table order. With
+// Threads above 1 the rows are read in batches on the calling thread while
+// the batch before is classified on the others (a TParallelClassifier over
+// the binding's classifier), so the guesses are exactly those of
+// ClassifyRecord. Raises Exception "table 'T' has no field 'ID'" without the
+// ID field.
+void ClassifySampleTable(TTable& Table, TDBClassifier& Binding, int32_t Threads,
+                         const std::function<void(const TRowGuess&)>& OnRow);
 
 // "D discrete and F float attributes" of Classifier.
 std::string AttributeCountText(const TClassifier& Classifier);

@@ -2,6 +2,7 @@
 // binding's ClassifyDataset gives for the saved model.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -119,4 +120,34 @@ TEST(ClassifyCommand, RefusesModelsThatDoNotFit) {
 
   R = Pellory({"train", "IRIS.DB", "--classifier", "nb", "--k", "3", "--model", Model, "--data", Data});
   EXPECT_EQ(R.Status, 2);
+}
+
+TEST(ClassifyCommand, ThreadsPrintWhatOneThreadPrints) {
+  // Satellite's 6,435 rows make two batches, so reading one batch while the
+  // one before is classified is exercised; k-NN, slower, on 1,000 rows.
+  TToolFolder Folder("model-threads");
+  const std::string Data = Folder.Path();
+  struct TCase {
+    std::string Arff, Table, Kind;
+    size_t Rows;
+  };
+  const std::vector<TCase> Cases = {{"satellite", "SATI.DB", "lc", 6435},
+                                    {"satellite", "SATI.DB", "nb", 6435},
+                                    {"credit-g", "CRED.DB", "knn", 1000}};
+  for (const TCase& C : Cases) {
+    if (!std::filesystem::exists(Folder / C.Table)) {
+      const std::string Arff = std::string(PELLORY_SOURCE_DIR) + "/data/" + C.Arff + ".arff";
+      ASSERT_EQ(Pellory({"import", Arff, C.Table, "--data", Data}).Status, 0);
+    }
+    const std::string Model = Folder / (C.Kind + ".model");
+    ASSERT_EQ(Pellory({"train", C.Table, "--classifier", C.Kind, "--model", Model, "--data", Data}).Status, 0) << C.Kind;
+    const TToolRun One = Pellory({"classify", C.Table, "--model", Model, "--data", Data});
+    ASSERT_EQ(One.Status, 0) << One.Err;
+    ASSERT_EQ(Lines(One.Out).size(), C.Rows + 2) << C.Kind;
+    for (const std::string Threads : {"2", "3", "64"}) {
+      const TToolRun Many = Pellory({"classify", C.Table, "--model", Model, "--threads", Threads, "--data", Data});
+      ASSERT_EQ(Many.Status, 0) << Many.Err;
+      EXPECT_EQ(Many.Out, One.Out) << C.Kind << " with " << Threads << " threads";
+    }
+  }
 }
