@@ -6,7 +6,8 @@
 include(CMakePackageConfigHelpers)
 
 set(PELLORY_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Pellory)
-set(PELLORY_CONFIG_DEPENDENCIES "")
+# The engine runs threads (TParallelClassifier).
+set(PELLORY_CONFIG_DEPENDENCIES "find_dependency(Threads)\n")
 
 # The binding joins the export set; the dataset layer it links must then be
 # exported too, with its headers and the libraries it reads tables through.
