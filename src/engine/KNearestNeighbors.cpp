@@ -129,7 +129,7 @@ void TKNearestNeighbors::SetExampleCount(int32_t Value) {
     throw Exception("ExampleCount " + std::to_string(Value) + " out of range (0.." +
                     std::to_string(FExampleCount) + ")");
   for (int32_t i = Value; i < FExampleCount; ++i) FExamples[static_cast<size_t>(i)] = TExampleRecord{};
-  if (FExampleComplete.size() > static_cast<size_t>(Value)) FExampleComplete.resize(static_cast<size_t>(Value));
+  FBlocks.Truncate(static_cast<size_t>(Value));
   FExampleCount = Value;
 }
 
@@ -243,14 +243,12 @@ void TKNearestNeighbors::AddExample(int32_t ClassIndex, std::span<const int32_t>
   E.DiscreteValues.assign(DiscreteRecord.begin(), DiscreteRecord.end());
   E.FloatValues.assign(FloatRecord.begin(), FloatRecord.end());
   E.ClassIndex = ClassIndex;
-  if (FExampleComplete.size() == static_cast<size_t>(i) && FCompleteFor == std::bit_cast<uint64_t>(FMissingFloat))
-    FExampleComplete.push_back(HasNoMissingFloat(E.FloatValues));
   FExampleCount = i + 1;
 }
 
 void TKNearestNeighbors::ClearExamples() {
   std::vector<TExampleRecord>().swap(FExamples);
-  std::vector<uint8_t>().swap(FExampleComplete);
+  FBlocks.Reset(FDiscreteAttributeCount, FFloatAttributeCount, FMissingFloat);
   FExampleCount = 0;
 }
 
@@ -327,84 +325,51 @@ void TKNearestNeighbors::PrepareFloatSpan() {
 // once which attributes are enabled and present in the query, so the
 // per-candidate work only looks at the candidate's values.
 void TKNearestNeighbors::PrepareQuery(std::span<const int32_t> DiscreteRecord, std::span<const double> FloatRecord) {
-  FQueryFloat.clear();
+  FScan.Float.clear();
   for (size_t i = 0; i < FloatRecord.size(); ++i)
     if (FFloatParams[i].Enabled && !IsMissingFloat(FloatRecord[i]))
-      FQueryFloat.push_back({static_cast<int32_t>(i), FloatRecord[i], FFloatSpans[i].Scale});
+      FScan.Float.push_back({static_cast<int32_t>(i), FloatRecord[i], FFloatSpans[i].Scale});
+  FScan.Discrete.clear();
   FQueryDiscreteUsed.assign(DiscreteRecord.size(), 0);
   FQueryDiscreteValue.assign(DiscreteRecord.begin(), DiscreteRecord.end());
   for (size_t i = 0; i < DiscreteRecord.size(); ++i)
-    FQueryDiscreteUsed[i] = FDiscreteParams[i].Enabled && !IsMissingDiscrete(DiscreteRecord[i]) ? 1 : 0;
-}
-
-// Distances from W candidates to the prepared query: the same terms, in
-// the same order, as Distance(). Each candidate's float sum is a chain of
-// extended additions rounded to double (through memory on x87), so the
-// candidates go side by side to keep several chains in flight; that needs
-// every candidate free of missing float values (Complete), the common case;
-// otherwise each takes the checked path.
-template <size_t W>
-void TKNearestNeighbors::QueryDistances(const int32_t* const* D, const double* const* F, bool Complete,
-                                        long double Cutoff, double* Out) const {
-  double S[W];
-  int32_t Compared[W];
-  int32_t Differences[W];
-  for (size_t k = 0; k < W; ++k) {
-    S[k] = 0.0;
-    Compared[k] = 0;
-    Differences[k] = 0;
-  }
-  const bool Norm2 = FDistanceModel == TDistanceModel::dmNorm2;
-  if (Complete) {
-    if (Norm2)
-      AddFloatTerms<W, true>(F, S);
-    else
-      AddFloatTerms<W, false>(F, S);
-    for (size_t k = 0; k < W; ++k) Compared[k] = static_cast<int32_t>(FQueryFloat.size());
-  } else {
-    for (size_t k = 0; k < W; ++k)
-      S[k] = Norm2 ? AddCheckedFloatTerms<true>(F[k], Compared[k]) : AddCheckedFloatTerms<false>(F[k], Compared[k]);
-  }
-  for (size_t k = 0; k < W; ++k) {
-    AddDiscreteTerms(D[k], Compared[k], Differences[k]);
-    Out[k] = FinishOrDrop(S[k], Differences[k], Compared[k], Cutoff);
-  }
-}
-
-bool TKNearestNeighbors::HasNoMissingFloat(const std::vector<double>& F) const {
-  for (double X : F)
-    if (IsMissingFloat(X)) return false;
-  return true;
-}
-
-void TKNearestNeighbors::NoteCompleteExamples() {
-  FCompleteFor = std::bit_cast<uint64_t>(FMissingFloat);
-  FExampleComplete.resize(static_cast<size_t>(FExampleCount));
-  for (int32_t i = 0; i < FExampleCount; ++i)
-    FExampleComplete[static_cast<size_t>(i)] = HasNoMissingFloat(FExamples[static_cast<size_t>(i)].FloatValues);
-}
-
-template <size_t W, bool Norm2>
-void TKNearestNeighbors::AddFloatTerms(const double* const* F, double* S) const {
-  for (const TQueryFloat& Q : FQueryFloat) {
-    const long double Value = Q.Value;
-    const long double Scale = Q.Scale;
-    for (size_t k = 0; k < W; ++k) {
-      const long double Diff = static_cast<long double>(F[k][Q.Index]) - Value;
-      if constexpr (Norm2) {
-        const long double T = Diff * Scale;
-        S[k] = static_cast<double>(static_cast<long double>(S[k]) + T * T);
-      } else {
-        S[k] = static_cast<double>(static_cast<long double>(S[k]) + std::fabs(Diff) * Scale);
-      }
+    if (FDiscreteParams[i].Enabled && !IsMissingDiscrete(DiscreteRecord[i])) {
+      FQueryDiscreteUsed[i] = 1;
+      FScan.Discrete.push_back({static_cast<int32_t>(i), DiscreteRecord[i]});
     }
+  FScan.MissingDiscrete = FMissingDiscreteIndex;
+  FScan.Norm2 = FDistanceModel == TDistanceModel::dmNorm2;
+}
+
+// Distance from one candidate to the prepared query: the same terms, in the
+// same order, as Distance(). A candidate free of missing float values
+// (Complete), the common case, skips the per-value test.
+double TKNearestNeighbors::CandidateDistance(const int32_t* D, const double* F, bool Complete,
+                                             long double Cutoff) const {
+  double S;
+  int32_t Compared = 0;
+  int32_t Differences = 0;
+  if (Complete) {
+    S = FScan.Norm2 ? AddFloatTerms<true>(F) : AddFloatTerms<false>(F);
+    Compared = static_cast<int32_t>(FScan.Float.size());
+  } else {
+    S = FScan.Norm2 ? AddCheckedFloatTerms<true>(F, Compared) : AddCheckedFloatTerms<false>(F, Compared);
   }
+  AddDiscreteTerms(D, Compared, Differences);
+  return FinishOrDrop(S, Differences, Compared, Cutoff);
+}
+
+template <bool Norm2>
+double TKNearestNeighbors::AddFloatTerms(const double* F) const {
+  double S = 0.0;
+  for (const TScanFloat& Q : FScan.Float) S = AddFloatTerm(S, F[Q.Index], Q.Value, Q.Scale, Norm2);
+  return S;
 }
 
 template <bool Norm2>
 double TKNearestNeighbors::AddCheckedFloatTerms(const double* F, int32_t& Compared) const {
   double S = 0.0;
-  for (const TQueryFloat& Q : FQueryFloat) {
+  for (const TScanFloat& Q : FScan.Float) {
     const double X = F[Q.Index];
     if (IsMissingFloat(X)) continue;
     S = AddFloatTerm(S, X, Q.Value, Q.Scale, Norm2);
@@ -434,11 +399,7 @@ inline void TKNearestNeighbors::AddDiscreteTerms(const int32_t* D, int32_t& Comp
 double TKNearestNeighbors::QueryDistance(std::span<const int32_t> D1, std::span<const double> F1) const {
   if (F1.size() != static_cast<size_t>(FFloatAttributeCount)) throw Exception(kFloatLength);
   if (D1.size() != static_cast<size_t>(FDiscreteAttributeCount)) throw Exception(kDiscreteLength);
-  const int32_t* D = D1.data();
-  const double* F = F1.data();
-  double Result;
-  QueryDistances<1>(&D, &F, false, std::numeric_limits<long double>::infinity(), &Result);
-  return Result;
+  return CandidateDistance(D1.data(), F1.data(), false, std::numeric_limits<long double>::infinity());
 }
 
 void TKNearestNeighbors::CheckCandidate(const TExampleRecord& E) const {
@@ -501,51 +462,64 @@ void TKNearestNeighbors::ClassifyInternal(std::span<const int32_t> DiscreteRecor
     SearchDataSource();
 }
 
+// Brings the block layout up to the store. It stops before an example whose
+// lengths differ from the attribute counts: the search takes that one and
+// those after it one by one, and fails at it.
+void TKNearestNeighbors::UpdateBlocks() {
+  if (!FBlocks.BuiltFor(FDiscreteAttributeCount, FFloatAttributeCount, FMissingFloat) ||
+      FBlocks.Count() > static_cast<size_t>(FExampleCount))
+    FBlocks.Reset(FDiscreteAttributeCount, FFloatAttributeCount, FMissingFloat);
+  while (FBlocks.Count() < static_cast<size_t>(FExampleCount)) {
+    const TExampleRecord& E = FExamples[FBlocks.Count()];
+    if (E.FloatValues.size() != static_cast<size_t>(FFloatAttributeCount) ||
+        E.DiscreteValues.size() != static_cast<size_t>(FDiscreteAttributeCount))
+      break;
+    FBlocks.Append(E.DiscreteValues, E.FloatValues);
+  }
+}
+
+// Offers stored example i with its exact distance. A full list can only
+// take it nearer than its farthest entry: FinishOrDrop spares the division
+// and the root of those that cannot be.
+void TKNearestNeighbors::OfferExample(int32_t i, bool Complete) {
+  long double Cutoff = std::numeric_limits<long double>::infinity();
+  if (FNeighbors.size() >= static_cast<size_t>(FKNeighbors)) {
+    const long double Far = FNeighbors.back().Distance;
+    Cutoff = Far * Far * kRoundUp;
+  }
+  const TExampleRecord& E = FExamples[static_cast<size_t>(i)];
+  InsertNeighbors({CandidateDistance(E.DiscreteValues.data(), E.FloatValues.data(), Complete, Cutoff),
+                   E.ClassIndex, i});
+}
+
+// Candidates are offered in store order, as one by one. Once the list is
+// full, the blocks' bound passes over the examples that could only tie or
+// trail its farthest entry: offered, they would be dropped and change
+// nothing, so the list and every distance in it come out the same.
 void TKNearestNeighbors::SearchExamples() {
-  constexpr size_t W = 8;
-  int32_t Index[W];
-  bool Complete[W];
-  const int32_t* D[W];
-  const double* F[W];
-  double Distances[W];
-  if (FExampleComplete.size() != static_cast<size_t>(FExampleCount) ||
-      FCompleteFor != std::bit_cast<uint64_t>(FMissingFloat))
-    NoteCompleteExamples();
-  int32_t i = 0;
-  while (i < FExampleCount) {
-    // Gather up to W candidates in store order. One of the wrong length
-    // stops the search after the candidates before it were offered.
-    size_t m = 0;
-    bool Bad = false;
-    for (; i < FExampleCount && m < W; ++i) {
-      if (i == FLeaveOneOut) continue;
-      const TExampleRecord& E = FExamples[static_cast<size_t>(i)];
-      if (E.FloatValues.size() != static_cast<size_t>(FFloatAttributeCount) ||
-          E.DiscreteValues.size() != static_cast<size_t>(FDiscreteAttributeCount)) {
-        Bad = true;
-        break;
-      }
-      Index[m] = i;
-      Complete[m] = FExampleComplete[static_cast<size_t>(i)] != 0;
-      D[m] = E.DiscreteValues.data();
-      F[m] = E.FloatValues.data();
-      ++m;
+  UpdateBlocks();
+  constexpr size_t L = TExampleBlocks::kLanes;
+  const size_t Laid = FBlocks.Count();
+  const size_t K = static_cast<size_t>(FKNeighbors);
+  for (size_t Block = 0; Block < FBlocks.BlockCount(); ++Block) {
+    const size_t First = Block * L;
+    const size_t Present = std::min(L, Laid - First);
+    uint32_t Mask = (1u << Present) - 1;
+    if (FNeighbors.size() >= K) Mask = FBlocks.MayEnter(Block, FScan, FNeighbors.back().Distance);
+    while (Mask != 0) {
+      const size_t l = static_cast<size_t>(std::countr_zero(Mask));
+      Mask &= Mask - 1;
+      const int32_t i = static_cast<int32_t>(First + l);
+      if (i != FLeaveOneOut) OfferExample(i, FBlocks.Complete(First + l));
     }
-    // The list only gets nearer while this block is offered, so a cutoff
-    // taken from it now stays safe for the whole block.
-    long double Cutoff = std::numeric_limits<long double>::infinity();
-    if (FNeighbors.size() >= static_cast<size_t>(FKNeighbors)) {
-      const long double Far = FNeighbors.back().Distance;
-      Cutoff = Far * Far * kRoundUp;
-    }
-    if (m == W && std::all_of(Complete, Complete + W, [](bool C) { return C; })) {
-      QueryDistances<W>(D, F, true, Cutoff, Distances);
-    } else {
-      for (size_t k = 0; k < m; ++k) QueryDistances<1>(&D[k], &F[k], Complete[k], Cutoff, &Distances[k]);
-    }
-    for (size_t k = 0; k < m; ++k)
-      InsertNeighbors({Distances[k], FExamples[static_cast<size_t>(Index[k])].ClassIndex, Index[k]});
-    if (Bad) CheckCandidate(FExamples[static_cast<size_t>(i)]);
+  }
+  for (int32_t i = static_cast<int32_t>(Laid); i < FExampleCount; ++i) {
+    if (i == FLeaveOneOut) continue;
+    const TExampleRecord& E = FExamples[static_cast<size_t>(i)];
+    CheckCandidate(E);
+    bool Complete = true;
+    for (double X : E.FloatValues) Complete = Complete && !IsMissingFloat(X);
+    OfferExample(i, Complete);
   }
 }
 

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "ClassifierBase.h"
+#include "ExampleBlocks.h"
 #include "StringList.h"
 
 enum class TDistanceModel : int32_t { dmNorm1, dmNorm2 };
@@ -200,28 +201,19 @@ public:
   void ResetFParams();  // float: likewise
 
 private:
-  // What the hot loop needs of one comparable query attribute.
-  struct TQueryFloat {
-    int32_t Index;
-    double Value;
-    double Scale;
-  };
-
   void CheckRecordLengths(std::span<const int32_t> DiscreteRecord, std::span<const double> FloatRecord) const;
   void EnsureClassCount(int64_t Count);
   void PrepareQuery(std::span<const int32_t> DiscreteRecord, std::span<const double> FloatRecord);
   double QueryDistance(std::span<const int32_t> D1, std::span<const double> F1) const;
-  template <size_t W>
-  void QueryDistances(const int32_t* const* D, const double* const* F, bool Complete, long double Cutoff,
-                      double* Out) const;
-  template <size_t W, bool Norm2>
-  void AddFloatTerms(const double* const* F, double* S) const;
+  double CandidateDistance(const int32_t* D, const double* F, bool Complete, long double Cutoff) const;
+  template <bool Norm2>
+  double AddFloatTerms(const double* F) const;
   template <bool Norm2>
   double AddCheckedFloatTerms(const double* F, int32_t& Compared) const;
-  bool HasNoMissingFloat(const std::vector<double>& F) const;
-  void NoteCompleteExamples();
   void AddDiscreteTerms(const int32_t* D, int32_t& Compared, int32_t& Differences) const;
   void CheckCandidate(const TExampleRecord& E) const;
+  void UpdateBlocks();
+  void OfferExample(int32_t i, bool Complete);
   void SearchExamples();
   void SearchDataSource();
   void ZeroSpans();
@@ -230,12 +222,11 @@ private:
   std::vector<TKRecord> FNeighbors;
   std::vector<TFloatSpan> FFloatSpans;
   std::vector<TExampleRecord> FExamples;
-  // Per stored example: 1 when none of its float values is missing under
-  // the missing value whose bit pattern is FCompleteFor. Such examples take
-  // the search's fast path. AddExample, ClearExamples and SetExampleCount
-  // keep it in step; the search renews it when it is not.
-  std::vector<uint8_t> FExampleComplete;
-  uint64_t FCompleteFor = 0;
+  // The stored examples laid out for the search. It may lag behind the
+  // store: the search first appends what was learned since, and rebuilds it
+  // when the attribute counts or the missing float value changed.
+  // ClearExamples and SetExampleCount shorten it with the store.
+  TExampleBlocks FBlocks;
   int32_t FKNeighbors = 10;
   TStringList FClasses;
   bool FStoreExamples = false;
@@ -247,10 +238,10 @@ private:
 
   // Work space reused by every search, so classifying allocates nothing
   // once the sizes are reached.
-  // The query's comparable float attributes in order, and per attribute
-  // whether it is comparable (1) or not (0); for discrete attributes the
-  // flags and the query's values.
-  std::vector<TQueryFloat> FQueryFloat;
+  // The query's comparable attributes (float ones in order, as the exact
+  // sum takes them); for discrete attributes also per attribute whether it
+  // is comparable (1) or not (0), and the query's values.
+  TScanQuery FScan;
   std::vector<int32_t> FQueryDiscreteUsed;
   std::vector<int32_t> FQueryDiscreteValue;
   std::vector<int32_t> FWorkDiscrete;
