@@ -8,8 +8,9 @@
 // are a copy kept beside the classifier's example records, which stay the
 // model (the stream, the accessors and the exact distance read those).
 //
-// A float value that is missing under the missing value the blocks were
-// built for is stored as NaN, so the bound leaves it out without a test.
+// Values missing under the missing values the blocks were built for are
+// stored as NaN (float) and -1 (discrete), so the bound leaves them out
+// without testing against the classifier's settings.
 //
 // MayEnter gives, per example of a block, whether its distance to the query
 // could come below the farthest neighbour's. It sums the same terms in
@@ -41,7 +42,6 @@ struct TScanDiscrete {
 struct TScanQuery {
   std::vector<TScanFloat> Float;
   std::vector<TScanDiscrete> Discrete;
-  int32_t MissingDiscrete = -1;  // besides negative codes
   bool Norm2 = false;
 };
 
@@ -49,11 +49,22 @@ class TExampleBlocks {
 public:
   static constexpr size_t kLanes = 8;
 
-  // True when the blocks were built for these attribute counts and this
-  // missing float value (compared bit for bit).
-  bool BuiltFor(int32_t DiscreteCount, int32_t FloatCount, double MissingFloat) const;
+  // What decides that an example is out: Sum x Keep - Slack >= Limit, where
+  // Sum is its mismatches plus float terms; -NegNeed mismatches alone do.
+  struct TBound {
+    double Keep;
+    double Slack;
+    double Limit;
+    int32_t NegNeed;
+  };
+
+  TExampleBlocks();
+
+  // True when the blocks were built for these attribute counts and these
+  // missing values (the float one compared bit for bit).
+  bool BuiltFor(int32_t DiscreteCount, int32_t FloatCount, int32_t MissingDiscrete, double MissingFloat) const;
   // Empties the blocks (releasing their memory) and sets what they are for.
-  void Reset(int32_t DiscreteCount, int32_t FloatCount, double MissingFloat);
+  void Reset(int32_t DiscreteCount, int32_t FloatCount, int32_t MissingDiscrete, double MissingFloat);
   // Appends one example; the records must have the counts given to Reset.
   void Append(std::span<const int32_t> Discrete, std::span<const double> Float);
   // Keeps the first Count examples (no-op when there are not more).
@@ -64,20 +75,34 @@ public:
   // True when none of example i's float values is missing.
   bool Complete(size_t i) const { return FComplete[i] != 0; }
 
+  // The bound for a query and Far, the farthest neighbour's distance of a
+  // full list; it holds until that distance changes.
+  static TBound Bound(const TScanQuery& Query, double Far);
   // Bit l set when example Block x kLanes + l (one that exists) may lie
-  // nearer than Far, the farthest neighbour's distance of a full list.
-  uint32_t MayEnter(size_t Block, const TScanQuery& Query, double Far) const;
+  // nearer than the Far that B was made for.
+  uint32_t MayEnter(size_t Block, const TScanQuery& Query, const TBound& B) const;
+
+  // The bound runs with 256-bit vectors when the processor has AVX2 (the
+  // default), else with the 128-bit ones every x86-64 has; both answer the
+  // same. Tests switch the wide kernel off to reach the other.
+  void SetUseAvx2(bool Value);
+  bool UseAvx2() const { return FAvx2; }
 
 private:
-  template <bool Norm2>
-  uint32_t MayEnterBy(size_t Block, const TScanQuery& Query, double Far) const;
+  void Widen();
   bool IsMissing(double Value) const;
 
   int32_t FDiscreteCount = 0;
   int32_t FFloatCount = 0;
+  int32_t FMissingDiscrete = -1;
   double FMissingFloat = 0.0;
   size_t FCount = 0;
-  std::vector<int32_t> FDiscrete;  // BlockCount x DiscreteCount x kLanes
+  bool FAvx2 = false;
+  // Discrete codes are kept in bytes while every code fits one, and in
+  // 32-bit ints from the first that does not (or with many attributes).
+  bool FWide = false;
+  std::vector<int8_t> FNarrow;     // BlockCount x DiscreteCount x kLanes
+  std::vector<int32_t> FDiscrete;  // the same, wide
   std::vector<double> FFloat;      // BlockCount x FloatCount x kLanes
   std::vector<uint8_t> FComplete;  // per example
 };

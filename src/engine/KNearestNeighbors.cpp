@@ -248,7 +248,7 @@ void TKNearestNeighbors::AddExample(int32_t ClassIndex, std::span<const int32_t>
 
 void TKNearestNeighbors::ClearExamples() {
   std::vector<TExampleRecord>().swap(FExamples);
-  FBlocks.Reset(FDiscreteAttributeCount, FFloatAttributeCount, FMissingFloat);
+  FBlocks.Reset(FDiscreteAttributeCount, FFloatAttributeCount, FMissingDiscreteIndex, FMissingFloat);
   FExampleCount = 0;
 }
 
@@ -337,7 +337,6 @@ void TKNearestNeighbors::PrepareQuery(std::span<const int32_t> DiscreteRecord, s
       FQueryDiscreteUsed[i] = 1;
       FScan.Discrete.push_back({static_cast<int32_t>(i), DiscreteRecord[i]});
     }
-  FScan.MissingDiscrete = FMissingDiscreteIndex;
   FScan.Norm2 = FDistanceModel == TDistanceModel::dmNorm2;
 }
 
@@ -466,9 +465,9 @@ void TKNearestNeighbors::ClassifyInternal(std::span<const int32_t> DiscreteRecor
 // lengths differ from the attribute counts: the search takes that one and
 // those after it one by one, and fails at it.
 void TKNearestNeighbors::UpdateBlocks() {
-  if (!FBlocks.BuiltFor(FDiscreteAttributeCount, FFloatAttributeCount, FMissingFloat) ||
+  if (!FBlocks.BuiltFor(FDiscreteAttributeCount, FFloatAttributeCount, FMissingDiscreteIndex, FMissingFloat) ||
       FBlocks.Count() > static_cast<size_t>(FExampleCount))
-    FBlocks.Reset(FDiscreteAttributeCount, FFloatAttributeCount, FMissingFloat);
+    FBlocks.Reset(FDiscreteAttributeCount, FFloatAttributeCount, FMissingDiscreteIndex, FMissingFloat);
   while (FBlocks.Count() < static_cast<size_t>(FExampleCount)) {
     const TExampleRecord& E = FExamples[FBlocks.Count()];
     if (E.FloatValues.size() != static_cast<size_t>(FFloatAttributeCount) ||
@@ -501,11 +500,21 @@ void TKNearestNeighbors::SearchExamples() {
   constexpr size_t L = TExampleBlocks::kLanes;
   const size_t Laid = FBlocks.Count();
   const size_t K = static_cast<size_t>(FKNeighbors);
+  // The bound is remade only when the farthest distance changed.
+  double BoundFar = std::numeric_limits<double>::quiet_NaN();
+  TExampleBlocks::TBound Bound{};
   for (size_t Block = 0; Block < FBlocks.BlockCount(); ++Block) {
     const size_t First = Block * L;
     const size_t Present = std::min(L, Laid - First);
     uint32_t Mask = (1u << Present) - 1;
-    if (FNeighbors.size() >= K) Mask = FBlocks.MayEnter(Block, FScan, FNeighbors.back().Distance);
+    if (FNeighbors.size() >= K) {
+      const double Far = FNeighbors.back().Distance;
+      if (!(Far == BoundFar)) {
+        Bound = TExampleBlocks::Bound(FScan, Far);
+        BoundFar = Far;
+      }
+      Mask = FBlocks.MayEnter(Block, FScan, Bound);
+    }
     while (Mask != 0) {
       const size_t l = static_cast<size_t>(std::countr_zero(Mask));
       Mask &= Mask - 1;
