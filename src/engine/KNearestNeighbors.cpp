@@ -325,6 +325,9 @@ void TKNearestNeighbors::PrepareFloatSpan() {
 // once which attributes are enabled and present in the query, so the
 // per-candidate work only looks at the candidate's values.
 void TKNearestNeighbors::PrepareQuery(std::span<const int32_t> DiscreteRecord, std::span<const double> FloatRecord) {
+  // Room for every attribute once, so no later query allocates.
+  FScan.Float.reserve(FloatRecord.size());
+  FScan.Discrete.reserve(DiscreteRecord.size());
   FScan.Float.clear();
   for (size_t i = 0; i < FloatRecord.size(); ++i)
     if (FFloatParams[i].Enabled && !IsMissingFloat(FloatRecord[i]))
