@@ -21,9 +21,18 @@ constexpr int32_t kNarrowAttributes = 120;
 
 }  // namespace
 
-TExampleBlocks::TExampleBlocks() : FAvx2(__builtin_cpu_supports("avx2")) {}
+namespace {
 
-void TExampleBlocks::SetUseAvx2(bool Value) { FAvx2 = Value && __builtin_cpu_supports("avx2"); }
+bool HasAvx2() {
+  __builtin_cpu_init();  // the probe may run before the runtime's own start-up code
+  return __builtin_cpu_supports("avx2");
+}
+
+}  // namespace
+
+TExampleBlocks::TExampleBlocks() : FAvx2(HasAvx2()) {}
+
+void TExampleBlocks::SetUseAvx2(bool Value) { FAvx2 = Value && HasAvx2(); }
 
 bool TExampleBlocks::BuiltFor(int32_t DiscreteCount, int32_t FloatCount, int32_t MissingDiscrete,
                               double MissingFloat) const {
