@@ -30,6 +30,11 @@ bool HasAvx2() {
 
 }  // namespace
 
+TScanDiscrete ScanDiscrete(int32_t Index, int32_t Value) {
+  const uint8_t Byte = static_cast<uint8_t>(Value >= 0 && Value <= kNarrowLargest ? Value : -1);
+  return {Index, Value, static_cast<int64_t>(Byte * 0x0101010101010101ULL)};
+}
+
 TExampleBlocks::TExampleBlocks() : FAvx2(HasAvx2()) {}
 
 void TExampleBlocks::SetUseAvx2(bool Value) { FAvx2 = Value && HasAvx2(); }
@@ -180,9 +185,9 @@ bool MismatchesNarrow(const int8_t* DB, const TScanQuery& Query, int32_t NegNeed
   size_t Done = 0;
   for (const TScanDiscrete& A : Query.Discrete) {
     const __m128i V = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(DB + static_cast<size_t>(A.Index) * L));
-    // A query code no byte holds matches no stored code; -1 matches only
-    // missing codes, which do not count anyway.
-    const __m128i Value = _mm_set1_epi8(static_cast<char>(A.Value <= kNarrowLargest ? A.Value : -1));
+    // A query code no byte holds is -1 here, which matches only missing
+    // codes, and those do not count anyway.
+    const __m128i Value = _mm_cvtsi64_si128(A.Bytes);
     Counts = _mm_add_epi8(Counts, _mm_andnot_si128(_mm_cmpeq_epi8(V, Value), _mm_cmpgt_epi8(V, MinusOne)));
     if (++Done % 4 == 0 && (_mm_movemask_epi8(_mm_cmpgt_epi8(Counts, Need)) & 0xFF) == 0) return true;
   }

@@ -32,11 +32,16 @@ struct TScanFloat {
   double Scale;
 };
 
-// One comparable discrete attribute of the query and the query's code.
+// One comparable discrete attribute of the query and the query's code;
+// Bytes is that code in each byte when it fits one, else -1 in each (a code
+// no byte-wide block holds). Make it with ScanDiscrete.
 struct TScanDiscrete {
   int32_t Index;
   int32_t Value;
+  int64_t Bytes;
 };
+
+TScanDiscrete ScanDiscrete(int32_t Index, int32_t Value);
 
 // The query's side of the distance, the same for every example.
 struct TScanQuery {

@@ -338,7 +338,7 @@ void TKNearestNeighbors::PrepareQuery(std::span<const int32_t> DiscreteRecord, s
   for (size_t i = 0; i < DiscreteRecord.size(); ++i)
     if (FDiscreteParams[i].Enabled && !IsMissingDiscrete(DiscreteRecord[i])) {
       FQueryDiscreteUsed[i] = 1;
-      FScan.Discrete.push_back({static_cast<int32_t>(i), DiscreteRecord[i]});
+      FScan.Discrete.push_back(ScanDiscrete(static_cast<int32_t>(i), DiscreteRecord[i]));
     }
   FScan.Norm2 = FDistanceModel == TDistanceModel::dmNorm2;
 }

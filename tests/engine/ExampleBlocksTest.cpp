@@ -80,7 +80,7 @@ public:
     for (int32_t a = 0; a < FF; ++a)
       if (Pick(0, 5) != 0) Q.Float.push_back({a, std::round(Real(-4, 4) * 8) / 8, 1.0 / Pick(1, 9)});
     for (int32_t a = 0; a < FD; ++a)
-      if (Pick(0, 5) != 0) Q.Discrete.push_back({a, Pick(0, FLargestCode)});
+      if (Pick(0, 5) != 0) Q.Discrete.push_back(ScanDiscrete(a, Pick(0, FLargestCode)));
     return Q;
   }
 
@@ -194,7 +194,7 @@ TEST(TExampleBlocks, TruncateAndWidenKeepTheLayoutConsistent) {
   }
   for (int32_t Round = 0; Round < 10; ++Round) {
     TScanQuery Q2 = R.Query(Round % 2 == 0);
-    if (!Q2.Discrete.empty()) Q2.Discrete[0].Value = 1000;
+    if (!Q2.Discrete.empty()) Q2.Discrete[0] = ScanDiscrete(Q2.Discrete[0].Index, 1000);
     for (size_t i = 0; i < Examples.size(); ++i) CheckBlocks(Blocks, Examples, Q2, Distance(Examples[i], Q2));
   }
   EXPECT_FALSE(Blocks.Complete(10));
