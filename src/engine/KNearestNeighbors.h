@@ -222,10 +222,11 @@ private:
   std::vector<TKRecord> FNeighbors;
   std::vector<TFloatSpan> FFloatSpans;
   std::vector<TExampleRecord> FExamples;
-  // The stored examples laid out for the search. It may lag behind the
-  // store: the search first appends what was learned since, and rebuilds it
-  // when the attribute counts or the missing float value changed.
-  // ClearExamples and SetExampleCount shorten it with the store.
+  // The stored examples laid out for the search, a copy beside FExamples.
+  // It may lag behind the store: the search first appends what was learned
+  // since, and rebuilds it when the attribute counts or a missing value
+  // changed. ClearExamples empties it and SetExampleCount shortens it with
+  // the store.
   TExampleBlocks FBlocks;
   int32_t FKNeighbors = 10;
   TStringList FClasses;
