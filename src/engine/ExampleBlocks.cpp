@@ -95,11 +95,13 @@ void TExampleBlocks::Append(std::span<const int32_t> Discrete, std::span<const d
     else
       FNarrow[At + a * L] = static_cast<int8_t>(Code);
   }
-  double* FB = FFloat.data() + Block * F * L + Lane;
+  // An index, not a pointer: without float attributes the array is empty
+  // and its data() may be null, where no offset may be added.
+  const size_t FAt = Block * F * L + Lane;
   bool Complete = true;
   for (size_t a = 0; a < F; ++a) {
     const bool Missing = IsMissing(Float[a]);
-    FB[a * L] = Missing ? kNaN : Float[a];
+    FFloat[FAt + a * L] = Missing ? kNaN : Float[a];
     Complete = Complete && !Missing;
   }
   FComplete.push_back(Complete ? 1 : 0);

@@ -202,3 +202,22 @@ TEST(TExampleBlocks, TruncateAndWidenKeepTheLayoutConsistent) {
   EXPECT_EQ(Blocks.Count(), 0u);
   EXPECT_EQ(Blocks.BlockCount(), 0u);
 }
+
+// Found by fuzzing a model stream: without float attributes the float array
+// is empty, and placing the second example of a block added an offset to its
+// null data pointer (undefined behaviour, reported under UBSan).
+TEST(TExampleBlocks, LayoutsWithOnlyOneKindOfAttribute) {
+  TExampleBlocks DiscreteOnly;
+  DiscreteOnly.Reset(2, 0, MissingCode, Missing);
+  for (int32_t i = 0; i < 11; ++i) DiscreteOnly.Append(std::vector<int32_t>{i % 3, MissingCode}, {});
+  EXPECT_EQ(DiscreteOnly.Count(), 11u);
+  EXPECT_EQ(DiscreteOnly.BlockCount(), (11 + TExampleBlocks::kLanes - 1) / TExampleBlocks::kLanes);
+  EXPECT_TRUE(DiscreteOnly.Complete(10));
+
+  TExampleBlocks FloatOnly;
+  FloatOnly.Reset(0, 2, MissingCode, Missing);
+  for (int32_t i = 0; i < 11; ++i) FloatOnly.Append({}, std::vector<double>{1.0 * i, i == 7 ? Missing : 0.5});
+  EXPECT_EQ(FloatOnly.Count(), 11u);
+  EXPECT_FALSE(FloatOnly.Complete(7));
+  EXPECT_TRUE(FloatOnly.Complete(8));
+}
