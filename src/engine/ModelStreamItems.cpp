@@ -150,6 +150,7 @@ void TClassesListItem::LoadFromStream(TStream& Stream) {
   }
   FDiscrete = std::move(Discrete);
   FFloat = std::move(Float);
+  Changed();
 }
 
 void TStatisticClassifier::SaveToStream(TStream& Stream) const {
