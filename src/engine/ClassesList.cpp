@@ -20,7 +20,12 @@ void ExtendValueCount(TDiscreteRecord& R, int32_t Value) {
 // --- TClassesListItem -------------------------------------------------------
 
 void TClassesListItem::Changed() {
-  if (FOwner) FOwner->Changed();
+  if (!FOwner) {
+    ++FChangeCount;
+    return;
+  }
+  FOwner->Changed();
+  FChangeCount = FOwner->ChangeCount();
 }
 
 void TClassesListItem::InitializeDiscrete(int32_t Count) {

@@ -84,6 +84,10 @@ public:
   }
   const std::vector<TFloatRecord>& Float() const { return FFloat; }
 
+  // The owner list's ChangeCount at this item's latest change: what is
+  // derived from this item alone stays valid while it is the same.
+  uint64_t ChangeCount() const { return FChangeCount; }
+
   // Count records, all zero, enabled, weight 1.0 (LearnedCases untouched).
   void InitializeDiscrete(int32_t Count);
   void InitializeFLoat(int32_t Count);
@@ -121,6 +125,7 @@ protected:
   void Changed();
 
   TClassesList* FOwner;
+  uint64_t FChangeCount = 0;
   bool FEnabled = false;
   int32_t FLearnedCases = 0;
   std::vector<TDiscreteRecord> FDiscrete;

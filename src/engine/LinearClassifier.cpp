@@ -11,8 +11,10 @@
 // times keep its mean exactly and a deviation of exactly 0.
 #include "LinearClassifier.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
+#include <utility>
 
 #include "Exceptions.h"
 #include "RangeSort.h"
@@ -113,30 +115,38 @@ enum class Part { Skip, WeightOnly, Scored };
 
 // Eval(i, Score, Weight) says whether attribute i takes part and fills its
 // score and weight.
+// The extended loop from attribute i on, the sums so far given; when
+// Pending, attribute i has already been evaluated (P, Score, Weight). Out
+// of line, so that the plain loop's sums stay in registers rather than in
+// the memory this loop's x87 code reads them from.
 template <class EvalFn>
-double SumScores(size_t N, double& WeightSum, EvalFn Eval) {
-  double Result = 0.0;
-  double Weights = 0.0;
-  size_t i = 0;
-  float Score = 0.0f;
-  double Weight = 0.0;
-  Part P = Part::Skip;
-  if (N <= MaxPlainAttributes) {
-    for (; i < N; ++i) {
-      P = Eval(i, Score, Weight);
-      if (P == Part::Skip) continue;
-      if (Weight != 1.0 || (P == Part::Scored && !(Score <= 1.0f))) break;
-      if (P == Part::Scored) Result += static_cast<double>(Score);
-      Weights += 1.0;
-    }
-  }
-  // Extended loop; attribute i (if any) has already been evaluated.
-  for (bool Pending = i < N && N <= MaxPlainAttributes; i < N; ++i) {
+[[gnu::noinline]] double SumScoresExtended(size_t i, size_t N, bool Pending, Part P, float Score, double Weight,
+                                           double Result, double Weights, double& WeightSum, EvalFn& Eval) {
+  for (; i < N; ++i) {
     if (!Pending) P = Eval(i, Score, Weight);
     Pending = false;
     if (P == Part::Skip) continue;
     if (P == Part::Scored) Result = Accumulate(Result, static_cast<long double>(Score) * Weight);
     Weights = Accumulate(Weights, Weight);
+  }
+  WeightSum = Weights;
+  return Result;
+}
+
+template <class EvalFn>
+double SumScores(size_t N, double& WeightSum, EvalFn Eval) {
+  if (N > MaxPlainAttributes) return SumScoresExtended(0, N, false, Part::Skip, 0.0f, 0.0, 0.0, 0.0, WeightSum, Eval);
+  double Result = 0.0;
+  double Weights = 0.0;
+  float Score = 0.0f;
+  double Weight = 0.0;
+  for (size_t i = 0; i < N; ++i) {
+    const Part P = Eval(i, Score, Weight);
+    if (P == Part::Skip) continue;
+    if (Weight != 1.0 || (P == Part::Scored && !(Score <= 1.0f)))
+      return SumScoresExtended(i, N, true, P, Score, Weight, Result, Weights, WeightSum, Eval);
+    if (P == Part::Scored) Result += static_cast<double>(Score);
+    Weights += 1.0;
   }
   WeightSum = Weights;
   return Result;
@@ -157,8 +167,8 @@ inline float ExtendedZ(float X, const TFloatRecord& Rec) {
 // double quotient falls within 16 double ulps of such a pattern is the
 // extended division needed. (Infinite, NaN or subnormal quotients round the
 // same way in both, or to a z whose score is the same.)
-inline float FastZ(float X, const TFloatRecord& Rec) {
-  const double q = std::fabs(static_cast<double>(X) - Rec.Mean) / (2.0 * Rec.StdDev);
+inline float FastZ(float X, const TFloatRecord& Rec, double TwoStdDev) {
+  const double q = std::fabs(static_cast<double>(X) - Rec.Mean) / TwoStdDev;
   const auto Low = static_cast<int64_t>(std::bit_cast<uint64_t>(q) & 0x1FFFFFFFu);
   const int64_t FromMidpoint = Low - 0x10000000;
   if (FromMidpoint > 16 || FromMidpoint < -16) return static_cast<float>(q);
@@ -171,10 +181,20 @@ inline float GainOfZ(float z) {
   return 0.0f;
 }
 
-// FloatInformationGain; see the header.
-inline float FloatGain(float X, const TFloatRecord& Rec) {
+// FloatInformationGain; see the header. TwoStdDev is 2.0 x Rec.StdDev.
+inline float FloatGain(float X, const TFloatRecord& Rec, double TwoStdDev) {
   if (Rec.StdDev == 0.0) return static_cast<double>(X) == Rec.Mean ? 1.0f : 0.0f;
-  return GainOfZ(FastZ(X, Rec));
+  return GainOfZ(FastZ(X, Rec, TwoStdDev));
+}
+
+inline float FloatGain(float X, const TFloatRecord& Rec) { return FloatGain(X, Rec, 2.0 * Rec.StdDev); }
+
+// Whether every count DiscreteScore reads for a value below R.ValueCount is
+// there (always so for learned or loaded records).
+inline bool ScoresReadable(const TDiscreteRecord& R) {
+  const size_t Length = R.Counts.size();
+  return R.ValueCount >= 0 && static_cast<size_t>(R.ValueCount) <= Length &&
+         (R.ValueCount == 0 || (R.Mode >= 0 && static_cast<size_t>(R.Mode) < Length));
 }
 
 }  // namespace
@@ -298,6 +318,99 @@ std::unique_ptr<TClassesListItem> TLClassesList::GetClassItem() { return std::ma
 
 bool TLClassesList::UsePriorProbability() const { return FLinear && FLinear->UsePriorProbability(); }
 
+const TLClassesList::TClassScores& TLClassesList::ScoresOf(size_t Index, const TClassesListItem& Item,
+                                                           bool Prior) const {
+  TClassScores& S = FScores[Index];
+  if (S.Item == &Item && S.ChangeCount == Item.ChangeCount() && S.Prior == Prior) return S;
+  S.Item = &Item;
+  S.ChangeCount = Item.ChangeCount();
+  S.Prior = Prior;
+  const std::vector<TDiscreteRecord>& Discrete = Item.Discrete();
+  const size_t Attributes = Discrete.size();
+  const size_t Cap = std::max<size_t>(kMaxKeptScores / std::max<size_t>(Attributes, 1), 16);
+  S.First.resize(Attributes + 1);
+  size_t Kept = 0;
+  for (size_t i = 0; i < Attributes; ++i) {
+    S.First[i] = static_cast<uint32_t>(Kept);
+    const TDiscreteRecord& R = Discrete[i];
+    if (ScoresReadable(R)) Kept += std::min(static_cast<size_t>(R.ValueCount), Cap);
+  }
+  S.First[Attributes] = static_cast<uint32_t>(Kept);
+  S.Score.resize(Kept);
+  for (size_t i = 0; i < Attributes; ++i) {
+    const auto Width = static_cast<int32_t>(S.First[i + 1] - S.First[i]);
+    for (int32_t v = 0; v < Width; ++v) S.Score[S.First[i] + static_cast<size_t>(v)] = DiscreteScore(Discrete[i], v, Prior);
+  }
+  const std::vector<TFloatRecord>& Float = Item.Float();
+  S.TwoStdDev.resize(Float.size());
+  for (size_t j = 0; j < Float.size(); ++j) S.TwoStdDev[j] = 2.0 * Float[j].StdDev;
+  return S;
+}
+
+// TLClassesListItem::Classify for every class, the discrete scores and the
+// doubled deviations taken from the kept ones; the sums, the float scores
+// and the final division are computed exactly as there.
+void TLClassesList::ClassifyAll(std::span<const int32_t> DiscreteSource, std::span<const double> FloatSource,
+                                std::span<double> Response) const {
+  const auto Classes = static_cast<size_t>(Count());
+  if (Response.size() != Classes) throw Exception("Length(Response) <> Classes.Count");
+  const bool Prior = UsePriorProbability();
+  if (FScores.size() != Classes) FScores.resize(Classes);
+  if (Prior && FPriorsChangeCount != ChangeCount()) {
+    FPriors.resize(Classes);
+    for (size_t k = 0; k < Classes; ++k) FPriors[k] = GetData(static_cast<int32_t>(k))->PriorProbability();
+    FPriorsChangeCount = ChangeCount();
+  }
+  const int32_t MissingDiscrete = MissingDiscreteIndex();
+  const double Missing = MissingFloat();
+  const int32_t* DiscreteValues = DiscreteSource.data();
+  const double* FloatValues = FloatSource.data();
+  for (size_t k = 0; k < Classes; ++k) {
+    const TClassesListItem& Item = *GetData(static_cast<int32_t>(k));
+    if (!Item.Enabled()) {
+      Response[k] = 0.0;
+      continue;
+    }
+    const TClassScores& S = ScoresOf(k, Item, Prior);
+    const std::vector<TDiscreteRecord>& Discrete = Item.Discrete();
+    const std::vector<TFloatRecord>& Float = Item.Float();
+    double Wd = 0.0;
+    if (Discrete.size() != DiscreteSource.size()) throw Exception("Length(Discrete) <> Length(DiscreteSource)!");
+    const TDiscreteRecord* DiscreteRecords = Discrete.data();
+    const uint32_t* First = S.First.data();
+    const float* Scores = S.Score.data();
+    const double D = SumScores(Discrete.size(), Wd, [&](size_t i, float& Score, double& Weight) {
+      const TDiscreteRecord& R = DiscreteRecords[i];
+      const int32_t v = DiscreteValues[i];
+      if (!R.Enabled || v < 0 || v == MissingDiscrete) return Part::Skip;
+      Weight = R.Weight;
+      if (v >= R.ValueCount) return Part::WeightOnly;
+      const auto Slot = static_cast<uint32_t>(v);
+      Score = Slot < First[i + 1] - First[i] ? Scores[First[i] + Slot] : DiscreteScore(R, v, Prior);
+      return Part::Scored;
+    });
+    double Wf = 0.0;
+    if (Float.size() != FloatSource.size()) throw Exception("Length(Float) <> Length(FloatSource)!");
+    const TFloatRecord* FloatRecords = Float.data();
+    const double* TwoStdDev = S.TwoStdDev.data();
+    const double F = SumScores(Float.size(), Wf, [&](size_t j, float& Score, double& Weight) {
+      const TFloatRecord& R = FloatRecords[j];
+      const double x = FloatValues[j];
+      if (!R.Enabled || IsNaNOrInf(x) || x == Missing) return Part::Skip;
+      Weight = R.Weight;
+      Score = FloatGain(static_cast<float>(x), R, TwoStdDev[j]);
+      return Part::Scored;
+    });
+    if (Wd == 0.0 && Wf == 0.0) {
+      Response[k] = 0.0;
+      continue;
+    }
+    const long double W = static_cast<long double>(Wd) + Wf;
+    Response[k] = Prior ? static_cast<double>((static_cast<long double>(FPriors[k]) + D + F) / W)
+                        : static_cast<double>((static_cast<long double>(D) + F) / W);
+  }
+}
+
 double TLClassesList::DiscreteEntropyOf(const TClassesList& List, int32_t AttributeIndex) {
   if (AttributeIndex > List.DiscreteCount() - 1) throw Exception("AttributeIndex > DiscreteCount-1");
   if (AttributeIndex < 0) throw Exception("AttributeIndex < 0");
@@ -305,14 +418,14 @@ double TLClassesList::DiscreteEntropyOf(const TClassesList& List, int32_t Attrib
   const int32_t K = List.Count();
   int32_t V = 0;
   for (int32_t c = 0; c < K; ++c) {
-    const auto& D = List.GetData(c)->Discrete();
+    const auto& D = std::as_const(*List.GetData(c)).Discrete();
     if (a < D.size() && D[a].ValueCount > V) V = D[a].ValueCount;
   }
   double Sum = 0.0;
   for (int32_t v = 0; v < V; ++v) {
     float Best = 0.0f;
     for (int32_t c = 0; c < K; ++c) {
-      const auto& D = List.GetData(c)->Discrete();
+      const auto& D = std::as_const(*List.GetData(c)).Discrete();
       if (a >= D.size()) continue;
       const TDiscreteRecord& R = D[a];
       // A record that holds no count for v (or no values at all) cannot give
@@ -335,7 +448,7 @@ double TLClassesList::FloatEntropyOf(const TClassesList& List, int32_t Attribute
   std::vector<TFloatRecord> A;
   A.reserve(static_cast<size_t>(K));
   for (int32_t c = 0; c < K; ++c) {
-    const auto& F = List.GetData(c)->Float();
+    const auto& F = std::as_const(*List.GetData(c)).Float();
     A.push_back(a < F.size() ? F[a] : TFloatRecord{});
   }
   QuickSort(A, 0, K - 1);
@@ -460,6 +573,11 @@ void TLinearClassifier::DefineProperties(TPropertyList& List) const {
 
 // The linear classifier rates attributes by their entropy in the model,
 // without measuring.
+void TLinearClassifier::ComputeResponses(std::span<const int32_t> DiscreteRecord,
+                                         std::span<const double> FloatRecord, std::span<double> Response) {
+  Classes()->ClassifyAll(DiscreteRecord, FloatRecord, Response);
+}
+
 void TLinearClassifier::AttributeQuality(std::span<TIndexRecord> AttributeList) const {
   if (AttributeList.size() != static_cast<size_t>(FAttributeCount))
     throw Exception("Length(AttributeList) <> AttributeCount");

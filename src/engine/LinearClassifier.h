@@ -18,6 +18,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "ClassesList.h"
 #include "StatisticClassifier.h"
@@ -82,8 +83,36 @@ public:
   // alone; a range outside A raises EListError.
   static void QuickSort(std::span<TFloatRecord> A, int32_t iLo, int32_t iHi);
 
+  // Every class's response, in list order, as each item's Classify gives
+  // it, reading the scores kept per class (see TClassScores). Raises
+  // "Length(Response) <> Classes.Count" first, then the items' length
+  // errors. Allocates only for a class that changed since the last call.
+  void ClassifyAll(std::span<const int32_t> DiscreteSource, std::span<const double> FloatSource,
+                   std::span<double> Response) const;
+
 private:
+  // A class's discrete scores depend only on its own counts (and on
+  // UsePriorProbability): they are kept per class, attribute and value
+  // code, with twice each float deviation, and rebuilt for a class when
+  // that class has changed. The class priors, which every learned case
+  // changes, are kept for the list state they were taken from.
+  struct TClassScores {
+    const TClassesListItem* Item = nullptr;
+    uint64_t ChangeCount = 0;  // the item's state the scores were built for
+    bool Prior = false;
+    std::vector<uint32_t> First;  // per attribute, first score; one more entry ends the last
+    std::vector<float> Score;     // score of value code v of attribute i at First[i] + v
+    std::vector<double> TwoStdDev;
+  };
+  // Largest number of scores kept per class; beyond it the highest value
+  // codes of an attribute are scored when they occur.
+  static constexpr size_t kMaxKeptScores = size_t{1} << 20;
+  const TClassScores& ScoresOf(size_t Index, const TClassesListItem& Item, bool Prior) const;
+
   const TLinearClassifier* FLinear;
+  mutable std::vector<TClassScores> FScores;
+  mutable std::vector<double> FPriors;
+  mutable uint64_t FPriorsChangeCount = 0;
 };
 
 class TLinearClassifier : public TStatisticClassifier {
@@ -122,6 +151,12 @@ public:
 #if defined(__GNUC__)
 #pragma GCC diagnostic pop
 #endif
+
+protected:
+  // All classes from the class list's kept scores; the same responses as
+  // the items' Classify.
+  void ComputeResponses(std::span<const int32_t> DiscreteRecord, std::span<const double> FloatRecord,
+                        std::span<double> Response) override;
 
 private:
   bool FUsePriorProbability = false;
