@@ -22,6 +22,12 @@ inline double MEstimate(long double mP, int32_t n, long double mPlusNv) {
   return static_cast<double>((mP + static_cast<long double>(n)) / mPlusNv);
 }
 
+// One link of a class's product: Gain x Result x Q in extended precision,
+// rounded to double.
+inline double ProductStep(double Gain, double Result, double Q) {
+  return static_cast<double>(static_cast<long double>(Gain) * Result * Q);
+}
+
 }  // namespace
 
 // --- TBClassesListItem ----------------------------------------------------------
@@ -370,12 +376,11 @@ void TBClassesList::ClassifyAll(std::span<const int32_t> DiscreteSource, std::sp
     }
     const double* Gain = C.Gain.data() + Row * Classes;
     if (C.Rows[Row].AllUsed) {
-      for (size_t k = 0; k < Classes; ++k)
-        Result[k] = static_cast<double>(static_cast<long double>(Gain[k]) * Result[k] * Q[k]);
+      for (size_t k = 0; k < Classes; ++k) Result[k] = ProductStep(Gain[k], Result[k], Q[k]);
     } else {
       const uint8_t* Used = C.Used.data() + Row * Classes;
       for (size_t k = 0; k < Classes; ++k)
-        if (Used[k]) Result[k] = static_cast<double>(static_cast<long double>(Gain[k]) * Result[k] * Q[k]);
+        if (Used[k]) Result[k] = ProductStep(Gain[k], Result[k], Q[k]);
     }
   }
   for (size_t k = 0; k < Classes; ++k)
