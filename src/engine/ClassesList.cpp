@@ -19,14 +19,6 @@ void ExtendValueCount(TDiscreteRecord& R, int32_t Value) {
 
 // --- TClassesListItem -------------------------------------------------------
 
-void TClassesListItem::Changed() {
-  if (!FOwner) {
-    ++FChangeCount;
-    return;
-  }
-  FOwner->Changed();
-  FChangeCount = FOwner->ChangeCount();
-}
 
 void TClassesListItem::InitializeDiscrete(int32_t Count) {
   Changed();

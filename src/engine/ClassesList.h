@@ -210,6 +210,15 @@ private:
   int32_t FFloatCount = 0;
 };
 
+inline void TClassesListItem::Changed() {
+  if (!FOwner) {
+    ++FChangeCount;
+    return;
+  }
+  FOwner->Changed();
+  FChangeCount = FOwner->ChangeCount();
+}
+
 // Unit-level numeric routines.
 // Mean of Data (0 for an empty array).
 double Mean(std::span<const double> Data);

@@ -293,18 +293,26 @@ void TBClassesList::PrepareCache() const {
   const size_t PerValue = std::max<size_t>(Classes * Attributes, 1);
   const auto Cap = static_cast<int32_t>(std::min<size_t>(std::max<size_t>(kMaxCachedFactors / PerValue, 16),
                                                          static_cast<size_t>(MaxDiscreteValueCode) + 1));
-  C.Reach.resize(Attributes);
+  C.Reach.assign(Attributes, 0);
+  for (const TBClassesListItem* Item : C.Items) {
+    const TDiscreteRecord* Records = Item->Discrete().data();
+    for (size_t i = 0; i < Attributes; ++i) C.Reach[i] = std::max(C.Reach[i], Records[i].ValueCount);
+  }
+  // The rows stay where they are (the new epoch makes them stale) unless
+  // their layout changed: the common case after learning one more case.
+  bool Relayout = C.Rows.empty() || C.LayoutClasses != Classes || C.Width.size() != Attributes;
   C.Width.resize(Attributes);
   C.FirstRow.resize(Attributes);
   size_t Rows = 0;
   for (size_t i = 0; i < Attributes; ++i) {
-    int32_t Reach = 0;
-    for (const TBClassesListItem* Item : C.Items) Reach = std::max(Reach, Item->Discrete()[i].ValueCount);
-    C.Reach[i] = Reach;
-    C.Width[i] = std::min(Reach, Cap);
+    const int32_t Width = std::min(C.Reach[i], Cap);
+    Relayout = Relayout || Width != C.Width[i];
+    C.Width[i] = Width;
     C.FirstRow[i] = Rows;
-    Rows += static_cast<size_t>(C.Width[i]);
+    Rows += static_cast<size_t>(Width);
   }
+  if (!Relayout) return;
+  C.LayoutClasses = Classes;
   C.Rows.assign(Rows + 1, TValueRow{});
   C.Gain.resize((Rows + 1) * Classes);
   C.Used.resize((Rows + 1) * Classes);
@@ -347,7 +355,17 @@ void TBClassesList::FillRow(size_t Attribute, int32_t Value, size_t Row) const {
 void TBClassesList::ClassifyAll(std::span<const int32_t> DiscreteSource, std::span<double> Response) const {
   if (Response.size() != static_cast<size_t>(Count())) throw Exception("Length(Response) <> Classes.Count");
   TResponseCache& C = FCache;
-  if (C.ChangeCount != ChangeCount()) PrepareCache();
+  const uint64_t Now = ChangeCount();
+  if (C.ChangeCount != Now) {
+    // The first record after a change is computed directly: when learning
+    // and classifying alternate, every factor would be used once.
+    if (C.LastClassified != Now) {
+      C.LastClassified = Now;
+      ClassifyAllDirect(DiscreteSource, Response);
+      return;
+    }
+    PrepareCache();
+  }
   if (C.Direct) {
     ClassifyAllDirect(DiscreteSource, Response);
     return;

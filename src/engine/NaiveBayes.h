@@ -115,15 +115,17 @@ private:
   // They are kept here, in the layout of the response loop (a value's
   // factors for all classes side by side), so that a response is a chain
   // of multiplications without divisions. The layout (priors, rows per
-  // attribute) is rebuilt when ChangeCount has moved on; a value's row is
-  // filled at its first use after that, so classifying between single
-  // learned cases costs no more than computing the factors each time.
+  // attribute) is rebuilt at the second record after ChangeCount has moved
+  // on (the first is computed directly, so classifying between single
+  // learned cases costs what it always did); a value's row is filled at its
+  // first use after that.
   struct TValueRow {
     uint64_t Epoch = 0;    // the row holds the factors of this epoch
     bool AllUsed = false;  // every class multiplies by its factor
   };
   struct TResponseCache {
-    uint64_t ChangeCount = 0;  // the list state the layout was built for
+    uint64_t ChangeCount = 0;     // the list state the layout was built for
+    uint64_t LastClassified = 0;  // the list state at the latest response
     uint64_t Epoch = 0;        // raised with every layout and Totals rebuild
     bool Direct = true;        // records of unequal length: compute directly
     bool AnyEnabled = false;
@@ -140,6 +142,7 @@ private:
     // codes between Width and Reach.
     std::vector<int32_t> Reach;
     std::vector<int32_t> Width;
+    size_t LayoutClasses = 0;  // classes the rows were laid out for
     std::vector<size_t> FirstRow;
     std::vector<TValueRow> Rows;
     std::vector<double> Gain;   // Rows x classes

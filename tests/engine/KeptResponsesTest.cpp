@@ -131,11 +131,11 @@ struct TRandomModel {
     }
   }
 
-  // Learning one case at a time with a classification after each.
+  // Learning one case at a time with a few classifications after each.
   void ExpectWhileLearning(const std::string& Stage, int32_t Cases, int32_t Values) {
     for (int32_t n = 0; n < Cases; ++n) {
       Learn(1, Values);
-      ExpectItemResponses(Stage + ", case " + std::to_string(n), 1);
+      ExpectItemResponses(Stage + ", case " + std::to_string(n), 3);
     }
   }
 
