@@ -19,7 +19,6 @@ void ExtendValueCount(TDiscreteRecord& R, int32_t Value) {
 
 // --- TClassesListItem -------------------------------------------------------
 
-
 void TClassesListItem::InitializeDiscrete(int32_t Count) {
   Changed();
   FDiscrete.assign(static_cast<size_t>(std::max(Count, 0)), TDiscreteRecord{});

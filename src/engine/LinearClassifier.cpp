@@ -217,6 +217,7 @@ bool TLClassesListItem::UsePrior() const {
 void TLClassesListItem::LearnDiscrete(std::span<const int32_t> NewDiscreteRecord) {
   if (NewDiscreteRecord.size() != FDiscrete.size())
     throw Exception("Length(NewDiscreteRecord) <> Length(Discrete)!");
+  Changed();
   const int32_t Missing = FOwner ? FOwner->MissingDiscreteIndex() : -1;
   const size_t N = FDiscrete.size();
   // Reject an unusable value code before anything changes.
@@ -238,6 +239,7 @@ void TLClassesListItem::LearnDiscrete(std::span<const int32_t> NewDiscreteRecord
 
 void TLClassesListItem::LearnFloat(std::span<const double> NewFloatRecord) {
   if (NewFloatRecord.size() != FFloat.size()) throw Exception("Length(NewFloatRecord) <> Length(Float)!");
+  Changed();
   const double Missing = FOwner ? FOwner->MissingFloat() : 999.0;
   const size_t N = FFloat.size();
   for (size_t j = 0; j < N; ++j) {

@@ -39,6 +39,7 @@ TBClassesList& TBClassesListItem::List() const { return *static_cast<TBClassesLi
 void TBClassesListItem::LearnDiscrete(std::span<const int32_t> NewDiscreteRecord) {
   if (NewDiscreteRecord.size() != FDiscrete.size())
     throw Exception("Length(NewDiscreteRecord) <> Length(Discrete)!");
+  Changed();
   TBClassesList& L = List();
   const int32_t Missing = L.MissingDiscreteIndex();
   const size_t N = FDiscrete.size();
