@@ -150,6 +150,11 @@ struct TRandomModel {
     TMemoryStream In(Out.Bytes());
     Copy->LoadFromStream(In);
     ExpectResponsesOf(*Copy, *Copy, Stage + " (loaded copy)", 20);
+    // A copy made with Assign carries the learned-case counts as well (one
+    // classifier per thread is made so): it answers as the original does.
+    auto Assigned = Make();
+    Assigned->Assign(*C);
+    ExpectResponsesOf(*Assigned, *C, Stage + " (assigned copy against the original)", 20);
     if constexpr (std::is_same_v<T, TLinearClassifier>) {
       const bool Prior = C->UsePriorProbability();
       C->SetUsePriorProbability(false);
