@@ -107,28 +107,32 @@ struct TRandomModel {
   void ExpectItemResponses(const std::string& Stage, int32_t Queries = 20) { ExpectResponsesOf(*C, *C, Stage, Queries); }
 
   void ExpectResponsesOf(T& Model, T& Reference, const std::string& Stage, int32_t Queries) {
-    const auto Classes = static_cast<size_t>(Reference.Classes()->Count());
-    ASSERT_EQ(static_cast<size_t>(Model.Classes()->Count()), Classes) << Stage;
-    std::vector<double> Response(Classes);
     for (int32_t q = 0; q < Queries; ++q) {
       const IntVec D = DiscreteRecord(Shape.Values + 3);  // some codes no class has reached
       const FloatVec F = FloatRecord(Uniform(0, Shape.Classes));
-      const int32_t Decision = Model.ClassifyResponse(D, F, Response);
-      float Best = 0.0f;
-      int32_t BestIndex = 0;
-      for (size_t k = 0; k < Classes; ++k) {
-        const double Expected = Reference.Classes()->GetData(static_cast<int32_t>(k))->Classify(D, F);
-        ASSERT_EQ(std::bit_cast<uint64_t>(Response[k]), std::bit_cast<uint64_t>(Expected))
-            << Stage << ": query " << q << ", class " << k << ": " << Response[k] << " instead of " << Expected;
-        if (static_cast<float>(Expected) > Best) {
-          Best = static_cast<float>(Expected);
-          BestIndex = static_cast<int32_t>(k);
-        }
-      }
-      const int32_t Expected = static_cast<double>(Best) < Model.RejectProbability() ? -1 : BestIndex;
-      ASSERT_EQ(Model.Classify(D, F), Expected) << Stage << ": query " << q;
-      (void)Decision;
+      ExpectResponsesTo(Model, Reference, Stage + ": query " + std::to_string(q), D, F);
+      if (::testing::Test::HasFatalFailure()) return;
     }
+  }
+
+  void ExpectResponsesTo(T& Model, T& Reference, const std::string& Stage, const IntVec& D, const FloatVec& F) {
+    const auto Classes = static_cast<size_t>(Reference.Classes()->Count());
+    ASSERT_EQ(static_cast<size_t>(Model.Classes()->Count()), Classes) << Stage;
+    std::vector<double> Response(Classes);
+    Model.ClassifyResponse(D, F, Response);
+    float Best = 0.0f;
+    int32_t BestIndex = 0;
+    for (size_t k = 0; k < Classes; ++k) {
+      const double Expected = Reference.Classes()->GetData(static_cast<int32_t>(k))->Classify(D, F);
+      ASSERT_EQ(std::bit_cast<uint64_t>(Response[k]), std::bit_cast<uint64_t>(Expected))
+          << Stage << ", class " << k << ": " << Response[k] << " instead of " << Expected;
+      if (static_cast<float>(Expected) > Best) {
+        Best = static_cast<float>(Expected);
+        BestIndex = static_cast<int32_t>(k);
+      }
+    }
+    const int32_t Expected = static_cast<double>(Best) < Model.RejectProbability() ? -1 : BestIndex;
+    ASSERT_EQ(Model.Classify(D, F), Expected) << Stage;
   }
 
   // Learning one case at a time with a few classifications after each.
@@ -301,6 +305,37 @@ TEST(TLinearClassifier, KeptScoresGiveTheItemsResponsesThroughLearningAndChanges
     R.Learn(30, Shape.Values);
     R.ExpectItemResponses("learned after clearing");
     R.ExpectLoadedCopy("saved again");
+  }
+}
+
+// Value codes far beyond the others: the kept rows and scores stop at a
+// bound, and the codes above it are computed when they occur.
+TEST(TNaiveBayes, KeptFactorsGiveTheItemsResponsesForValueCodesBeyondTheKeptRows) {
+  TRandomModel<TNaiveBayes> R({8, 8, 0, 6}, 21);
+  R.Learn(200, 6);
+  const int32_t Wide[] = {40000, 35000, 33000};
+  for (int32_t n = 0; n < 30; ++n) {
+    IntVec D = R.DiscreteRecord(6);
+    D[0] = Wide[n % 2];
+    R.C->LearnIndex(2 + 3 * (n % 2), D, FloatVec{});
+  }
+  for (const int32_t Code : {40000, 35000, 33000, 5, 50000, 39999}) {
+    for (int32_t q = 0; q < 5; ++q) {
+      IntVec D = R.DiscreteRecord(9);
+      D[0] = Code;
+      R.ExpectResponsesTo(*R.C, *R.C, "code " + std::to_string(Code), D, FloatVec{});
+    }
+  }
+}
+
+TEST(TLinearClassifier, KeptScoresGiveTheItemsResponsesForValueCodesBeyondTheKeptScores) {
+  TRandomModel<TLinearClassifier> R({3, 2, 1, 4}, 22);
+  R.Learn(60, 4);
+  for (const int32_t Code : {600000, 600000, 550000, 3}) R.C->LearnIndex(1, IntVec{Code, 1}, FloatVec{0.5});
+  for (const bool Prior : {false, true}) {
+    R.C->SetUsePriorProbability(Prior);
+    for (const int32_t Code : {600000, 550000, 524289, 3, 700000})
+      R.ExpectResponsesTo(*R.C, *R.C, "code " + std::to_string(Code), IntVec{Code, 2}, FloatVec{0.5});
   }
 }
 
