@@ -101,6 +101,26 @@ void Classify(benchmark::State& State, size_t Pool) {
   benchmark::DoNotOptimize(Sum);
 }
 
+// Classifying and learning in turn, one case each, as a test-then-learn
+// loop does: every classification follows a change of the model.
+void BM_ClassifyThenLearn(benchmark::State& State) {
+  const Records R = MakeRecords(PoolSize, 3);
+  auto C = MakeClassifier();
+  WarmUp(*C, R);
+  for (size_t i = 0; i < 20000; ++i) C->LearnIndex(R.ClassOf[i & (PoolSize - 1)], R.D[i % PoolSize], R.F[i % PoolSize]);
+  size_t i = 0;
+  int64_t Sum = 0;
+  const long long Before = AllocationCount();
+  for (auto _ : State) {
+    const size_t p = i & (PoolSize - 1);
+    Sum += C->Classify(R.D[p], R.F[p]);
+    C->LearnIndex(R.ClassOf[p], R.D[p], R.F[p]);
+    ++i;
+  }
+  Report(State, Before);
+  benchmark::DoNotOptimize(Sum);
+}
+
 void BM_LearnIndex_Same(benchmark::State& State) { Learn(State, 1); }
 void BM_LearnIndex_Varied(benchmark::State& State) { Learn(State, PoolSize); }
 void BM_Classify_Same(benchmark::State& State) { Classify(State, 1); }
@@ -112,5 +132,6 @@ BENCHMARK(BM_LearnIndex_Same);
 BENCHMARK(BM_LearnIndex_Varied);
 BENCHMARK(BM_Classify_Same);
 BENCHMARK(BM_Classify_Varied);
+BENCHMARK(BM_ClassifyThenLearn);
 
 BENCHMARK_MAIN();

@@ -125,6 +125,22 @@ void BM_NaiveBayesClassifyResponse(benchmark::State& State) {
 }
 BENCHMARK(BM_NaiveBayesClassifyResponse);
 
+// Learning and classifying in turn, one case each, as a test-then-learn
+// loop does: every classification follows a change of the model.
+void BM_NaiveBayesLearnThenClassify(benchmark::State& State) {
+  TTrainedBayes Trained;
+  auto& [Train, Queries, B, NoFloats] = Trained;
+  size_t i = 0;
+  const long long Before = AllocationCount();
+  for (auto _ : State) {
+    const Case& C = Queries[i++ & (kRecords - 1)];
+    benchmark::DoNotOptimize(B.Classify(C.D, NoFloats));
+    B.LearnIndex(C.Class, C.D, NoFloats);
+  }
+  ReportAllocations(State, Before);
+}
+BENCHMARK(BM_NaiveBayesLearnThenClassify);
+
 // Argument: 0 = dmNorm1, 1 = dmNorm2.
 void BM_KNearestNeighborsClassify(benchmark::State& State) {
   const std::vector<Case> Train = MakeCases(kExamples, kDiscrete, kFloat, 5);

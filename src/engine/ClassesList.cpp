@@ -20,6 +20,7 @@ void ExtendValueCount(TDiscreteRecord& R, int32_t Value) {
 // --- TClassesListItem -------------------------------------------------------
 
 void TClassesListItem::InitializeDiscrete(int32_t Count) {
+  Changed();
   FDiscrete.assign(static_cast<size_t>(std::max(Count, 0)), TDiscreteRecord{});
   for (TDiscreteRecord& R : FDiscrete) {
     R.Enabled = true;
@@ -28,6 +29,7 @@ void TClassesListItem::InitializeDiscrete(int32_t Count) {
 }
 
 void TClassesListItem::InitializeFLoat(int32_t Count) {
+  Changed();
   FFloat.assign(static_cast<size_t>(std::max(Count, 0)), TFloatRecord{});
   for (TFloatRecord& R : FFloat) {
     R.Enabled = true;
@@ -36,6 +38,7 @@ void TClassesListItem::InitializeFLoat(int32_t Count) {
 }
 
 void TClassesListItem::Learn(std::span<const int32_t> DiscreteRecord, std::span<const double> FloatRecord) {
+  Changed();
   ++FLearnedCases;
   if (FOwner) ++FOwner->FLearnedCases;
   LearnDiscrete(DiscreteRecord);
@@ -43,11 +46,13 @@ void TClassesListItem::Learn(std::span<const int32_t> DiscreteRecord, std::span<
 }
 
 void TClassesListItem::AssignLearnedCases(int32_t Value) {
+  Changed();
   if (FOwner) FOwner->FLearnedCases += Value - FLearnedCases;
   FLearnedCases = Value;
 }
 
 void TClassesListItem::Reset() {
+  Changed();
   for (TDiscreteRecord& R : FDiscrete) {
     R = TDiscreteRecord{};
     R.Enabled = true;
@@ -63,6 +68,7 @@ void TClassesListItem::Reset() {
 }
 
 void TClassesListItem::SoftReset() {
+  Changed();
   for (TDiscreteRecord& R : FDiscrete) {
     std::vector<int32_t>().swap(R.Counts);
     R.ValueCount = 0;
@@ -79,6 +85,7 @@ void TClassesListItem::SoftReset() {
 }
 
 void TClassesListItem::ResetWeights() {
+  Changed();
   for (TDiscreteRecord& R : FDiscrete) R.Weight = 1.0;
   for (TFloatRecord& R : FFloat) R.Weight = 1.0;
 }
@@ -95,6 +102,7 @@ double TClassesListItem::PriorProbability() const {
 TClassesList::~TClassesList() { TClassesList::Clear(); }
 
 void TClassesList::CreateItemAt(int32_t Index, const std::string& S) {
+  Changed();
   if (Index < 0 || Index > Count()) IndexError(Index);
   std::unique_ptr<TClassesListItem> Item = GetClassItem();
   Item->SetEnabled(true);
@@ -113,6 +121,7 @@ int32_t TClassesList::Add(const std::string& S) {
 void TClassesList::Insert(int32_t Index, const std::string& S) { CreateItemAt(Index, S); }
 
 void TClassesList::Delete(int32_t Index) {
+  Changed();
   std::unique_ptr<TClassesListItem> Item(GetData(Index));
   FLearnedCases -= Item->LearnedCases();
   TStringList::SetObjects(Index, nullptr);
@@ -120,6 +129,7 @@ void TClassesList::Delete(int32_t Index) {
 }
 
 void TClassesList::Clear() {
+  Changed();
   for (int32_t n = Count(); n > 0; --n) Delete(0);
   TStringList::Clear();
 }
@@ -142,14 +152,17 @@ TClassesListItem* TClassesList::GetData(int32_t Index) const {
 }
 
 void TClassesList::Reset() {
+  Changed();
   for (int32_t i = 0; i < Count(); ++i) GetData(i)->Reset();
 }
 
 void TClassesList::SoftReset() {
+  Changed();
   for (int32_t i = 0; i < Count(); ++i) GetData(i)->SoftReset();
 }
 
 void TClassesList::ResetWeights() {
+  Changed();
   for (int32_t i = 0; i < Count(); ++i) GetData(i)->ResetWeights();
 }
 

@@ -58,17 +58,35 @@ public:
 
   TClassesList* Owner() const { return FOwner; }
   bool Enabled() const { return FEnabled; }
-  void SetEnabled(bool Value) { FEnabled = Value; }
+  void SetEnabled(bool Value) {
+    FEnabled = Value;
+    Changed();
+  }
   int32_t LearnedCases() const { return FLearnedCases; }
   // Stores the value; the list total is not adjusted.
-  void SetLearnedCases(int32_t Value) { FLearnedCases = Value; }
+  void SetLearnedCases(int32_t Value) {
+    FLearnedCases = Value;
+    Changed();
+  }
   // Stores the value and moves the list total with it (copying a model).
   void AssignLearnedCases(int32_t Value);
 
-  std::vector<TDiscreteRecord>& Discrete() { return FDiscrete; }
+  // The writable views count as a change of the model: the caller may edit
+  // the records through them (see TClassesList::ChangeCount).
+  std::vector<TDiscreteRecord>& Discrete() {
+    Changed();
+    return FDiscrete;
+  }
   const std::vector<TDiscreteRecord>& Discrete() const { return FDiscrete; }
-  std::vector<TFloatRecord>& Float() { return FFloat; }
+  std::vector<TFloatRecord>& Float() {
+    Changed();
+    return FFloat;
+  }
   const std::vector<TFloatRecord>& Float() const { return FFloat; }
+
+  // The owner list's ChangeCount at this item's latest change: what is
+  // derived from this item alone stays valid while it is the same.
+  uint64_t ChangeCount() const { return FChangeCount; }
 
   // Count records, all zero, enabled, weight 1.0 (LearnedCases untouched).
   void InitializeDiscrete(int32_t Count);
@@ -103,7 +121,11 @@ public:
   virtual void LoadFromStream(TStream& Stream);
 
 protected:
+  // Tells the owner list that what this item has learned may have changed.
+  void Changed();
+
   TClassesList* FOwner;
+  uint64_t FChangeCount = 0;
   bool FEnabled = false;
   int32_t FLearnedCases = 0;
   std::vector<TDiscreteRecord> FDiscrete;
@@ -154,8 +176,21 @@ public:
 
   // Only the classifier's count setters change these (they re-initialise
   // every item first).
-  void SetDiscreteCount(int32_t Value) { FDiscreteCount = Value; }
-  void SetFloatCount(int32_t Value) { FFloatCount = Value; }
+  void SetDiscreteCount(int32_t Value) {
+    FDiscreteCount = Value;
+    Changed();
+  }
+  void SetFloatCount(int32_t Value) {
+    FFloatCount = Value;
+    Changed();
+  }
+
+  // Raised by everything that may change a response: learning, the resets,
+  // adding, deleting and loading classes, the items' writable views and the
+  // classifier settings the responses read. What is derived from the learned
+  // state for faster responses is rebuilt when this has moved on.
+  uint64_t ChangeCount() const { return FChangeCount; }
+  void Changed() { ++FChangeCount; }
 
 private:
   // The string list's own object handling would bypass item ownership.
@@ -169,10 +204,20 @@ private:
   void CreateItemAt(int32_t Index, const std::string& S);
 
   TClassifier* FOwner;
+  uint64_t FChangeCount = 1;
   int32_t FLearnedCases = 0;
   int32_t FDiscreteCount = 0;
   int32_t FFloatCount = 0;
 };
+
+inline void TClassesListItem::Changed() {
+  if (!FOwner) {
+    ++FChangeCount;
+    return;
+  }
+  FOwner->Changed();
+  FChangeCount = FOwner->ChangeCount();
+}
 
 // Unit-level numeric routines.
 // Mean of Data (0 for an empty array).

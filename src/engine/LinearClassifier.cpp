@@ -11,8 +11,10 @@
 // times keep its mean exactly and a deviation of exactly 0.
 #include "LinearClassifier.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
+#include <utility>
 
 #include "Exceptions.h"
 #include "RangeSort.h"
@@ -113,25 +115,14 @@ enum class Part { Skip, WeightOnly, Scored };
 
 // Eval(i, Score, Weight) says whether attribute i takes part and fills its
 // score and weight.
+// The extended loop from attribute i on, the sums so far given; when
+// Pending, attribute i has already been evaluated (P, Score, Weight). Out
+// of line, so that the plain loop's sums stay in registers rather than in
+// the memory this loop's x87 code reads them from.
 template <class EvalFn>
-double SumScores(size_t N, double& WeightSum, EvalFn Eval) {
-  double Result = 0.0;
-  double Weights = 0.0;
-  size_t i = 0;
-  float Score = 0.0f;
-  double Weight = 0.0;
-  Part P = Part::Skip;
-  if (N <= MaxPlainAttributes) {
-    for (; i < N; ++i) {
-      P = Eval(i, Score, Weight);
-      if (P == Part::Skip) continue;
-      if (Weight != 1.0 || (P == Part::Scored && !(Score <= 1.0f))) break;
-      if (P == Part::Scored) Result += static_cast<double>(Score);
-      Weights += 1.0;
-    }
-  }
-  // Extended loop; attribute i (if any) has already been evaluated.
-  for (bool Pending = i < N && N <= MaxPlainAttributes; i < N; ++i) {
+[[gnu::noinline]] double SumScoresExtended(size_t i, size_t N, bool Pending, Part P, float Score, double Weight,
+                                           double Result, double Weights, double& WeightSum, EvalFn& Eval) {
+  for (; i < N; ++i) {
     if (!Pending) P = Eval(i, Score, Weight);
     Pending = false;
     if (P == Part::Skip) continue;
@@ -142,27 +133,53 @@ double SumScores(size_t N, double& WeightSum, EvalFn Eval) {
   return Result;
 }
 
+template <class EvalFn>
+double SumScores(size_t N, double& WeightSum, EvalFn Eval) {
+  if (N > MaxPlainAttributes) return SumScoresExtended(0, N, false, Part::Skip, 0.0f, 0.0, 0.0, 0.0, WeightSum, Eval);
+  double Result = 0.0;
+  double Weights = 0.0;
+  float Score = 0.0f;
+  double Weight = 0.0;
+  for (size_t i = 0; i < N; ++i) {
+    const Part P = Eval(i, Score, Weight);
+    if (P == Part::Skip) continue;
+    if (Weight != 1.0 || (P == Part::Scored && !(Score <= 1.0f)))
+      return SumScoresExtended(i, N, true, P, Score, Weight, Result, Weights, WeightSum, Eval);
+    if (P == Part::Scored) Result += static_cast<double>(Score);
+    Weights += 1.0;
+  }
+  WeightSum = Weights;
+  return Result;
+}
+
 // z := |X - Mean| / (2 StdDev) computed in extended precision, rounded to
 // float.
-inline float ExtendedZ(float X, const TFloatRecord& Rec) {
-  return static_cast<float>(std::fabs(static_cast<long double>(X) - Rec.Mean) /
-                            (2.0L * static_cast<long double>(Rec.StdDev)));
+inline float ExtendedZ(float X, double Mean, double StdDev) {
+  return static_cast<float>(std::fabs(static_cast<long double>(X) - Mean) / (2.0L * static_cast<long double>(StdDev)));
+}
+
+// The double quotient |X - Mean| / TwoStdDev.
+inline double DoubleQuotient(float X, double Mean, double TwoStdDev) {
+  return std::fabs(static_cast<double>(X) - Mean) / TwoStdDev;
 }
 
 // The same z from double arithmetic where that provably rounds to the same
-// float. The double quotient is within 2^-52 (relative) of the exact one and
-// the extended quotient within 2^-63, so both round to the same float unless
-// a float rounding midpoint lies between them; a midpoint has the 29 mantissa
-// bits below float precision equal to 1 followed by zeros. Only when the
-// double quotient falls within 16 double ulps of such a pattern is the
-// extended division needed. (Infinite, NaN or subnormal quotients round the
-// same way in both, or to a z whose score is the same.)
-inline float FastZ(float X, const TFloatRecord& Rec) {
-  const double q = std::fabs(static_cast<double>(X) - Rec.Mean) / (2.0 * Rec.StdDev);
+// float. The double quotient q is within 2^-52 (relative) of the exact one
+// and the extended quotient within 2^-63, so both round to the same float
+// unless a float rounding midpoint lies between them; a midpoint has the 29
+// mantissa bits below float precision equal to 1 followed by zeros. Only
+// when q falls within 16 double ulps of such a pattern is the extended
+// division needed. (Infinite, NaN or subnormal quotients round the same way
+// in both, or to a z whose score is the same.)
+inline float ZOfQuotient(double q, float X, double Mean, double StdDev) {
   const auto Low = static_cast<int64_t>(std::bit_cast<uint64_t>(q) & 0x1FFFFFFFu);
   const int64_t FromMidpoint = Low - 0x10000000;
   if (FromMidpoint > 16 || FromMidpoint < -16) return static_cast<float>(q);
-  return ExtendedZ(X, Rec);
+  return ExtendedZ(X, Mean, StdDev);
+}
+
+inline float FastZ(float X, const TFloatRecord& Rec, double TwoStdDev) {
+  return ZOfQuotient(DoubleQuotient(X, Rec.Mean, TwoStdDev), X, Rec.Mean, Rec.StdDev);
 }
 
 // The score for a given z: the tail table below 3, else 0.
@@ -171,10 +188,20 @@ inline float GainOfZ(float z) {
   return 0.0f;
 }
 
-// FloatInformationGain; see the header.
-inline float FloatGain(float X, const TFloatRecord& Rec) {
+// FloatInformationGain; see the header. TwoStdDev is 2.0 x Rec.StdDev.
+inline float FloatGain(float X, const TFloatRecord& Rec, double TwoStdDev) {
   if (Rec.StdDev == 0.0) return static_cast<double>(X) == Rec.Mean ? 1.0f : 0.0f;
-  return GainOfZ(FastZ(X, Rec));
+  return GainOfZ(FastZ(X, Rec, TwoStdDev));
+}
+
+inline float FloatGain(float X, const TFloatRecord& Rec) { return FloatGain(X, Rec, 2.0 * Rec.StdDev); }
+
+// Whether every count DiscreteScore reads for a value below R.ValueCount is
+// there (always so for learned or loaded records).
+inline bool ScoresReadable(const TDiscreteRecord& R) {
+  const size_t Length = R.Counts.size();
+  return R.ValueCount >= 0 && static_cast<size_t>(R.ValueCount) <= Length &&
+         (R.ValueCount == 0 || (R.Mode >= 0 && static_cast<size_t>(R.Mode) < Length));
 }
 
 }  // namespace
@@ -190,6 +217,7 @@ bool TLClassesListItem::UsePrior() const {
 void TLClassesListItem::LearnDiscrete(std::span<const int32_t> NewDiscreteRecord) {
   if (NewDiscreteRecord.size() != FDiscrete.size())
     throw Exception("Length(NewDiscreteRecord) <> Length(Discrete)!");
+  Changed();
   const int32_t Missing = FOwner ? FOwner->MissingDiscreteIndex() : -1;
   const size_t N = FDiscrete.size();
   // Reject an unusable value code before anything changes.
@@ -211,6 +239,7 @@ void TLClassesListItem::LearnDiscrete(std::span<const int32_t> NewDiscreteRecord
 
 void TLClassesListItem::LearnFloat(std::span<const double> NewFloatRecord) {
   if (NewFloatRecord.size() != FFloat.size()) throw Exception("Length(NewFloatRecord) <> Length(Float)!");
+  Changed();
   const double Missing = FOwner ? FOwner->MissingFloat() : 999.0;
   const size_t N = FFloat.size();
   for (size_t j = 0; j < N; ++j) {
@@ -298,6 +327,268 @@ std::unique_ptr<TClassesListItem> TLClassesList::GetClassItem() { return std::ma
 
 bool TLClassesList::UsePriorProbability() const { return FLinear && FLinear->UsePriorProbability(); }
 
+const TLClassesList::TClassScores& TLClassesList::ScoresOf(size_t Index, const TClassesListItem& Item,
+                                                           bool Prior) const {
+  TClassScores& S = FScores[Index];
+  if (S.Item == &Item && S.ChangeCount == Item.ChangeCount() && S.Prior == Prior) return S;
+  S.Item = &Item;
+  S.ChangeCount = Item.ChangeCount();
+  S.Prior = Prior;
+  const std::vector<TDiscreteRecord>& Discrete = Item.Discrete();
+  const size_t Attributes = Discrete.size();
+  const size_t Cap = std::max<size_t>(kMaxKeptScores / std::max<size_t>(Attributes, 1), 16);
+  S.First.resize(Attributes + 1);
+  size_t Kept = 0;
+  for (size_t i = 0; i < Attributes; ++i) {
+    S.First[i] = static_cast<uint32_t>(Kept);
+    const TDiscreteRecord& R = Discrete[i];
+    if (ScoresReadable(R)) Kept += std::min(static_cast<size_t>(R.ValueCount), Cap);
+  }
+  S.First[Attributes] = static_cast<uint32_t>(Kept);
+  S.Score.resize(Kept);
+  for (size_t i = 0; i < Attributes; ++i) {
+    const auto Width = static_cast<int32_t>(S.First[i + 1] - S.First[i]);
+    for (int32_t v = 0; v < Width; ++v) S.Score[S.First[i] + static_cast<size_t>(v)] = DiscreteScore(Discrete[i], v, Prior);
+  }
+  const std::vector<TFloatRecord>& Float = Item.Float();
+  S.TwoStdDev.resize(Float.size());
+  for (size_t j = 0; j < Float.size(); ++j) S.TwoStdDev[j] = 2.0 * Float[j].StdDev;
+  return S;
+}
+
+// TLClassesListItem::Classify of one class, the discrete scores and the
+// doubled deviations taken from the kept ones; the sums, the float scores
+// and the final division are computed exactly as there.
+double TLClassesList::ClassifyOne(size_t Index, const TClassesListItem& Item, bool Prior,
+                                  std::span<const int32_t> DiscreteSource, std::span<const double> FloatSource) const {
+  if (!Item.Enabled()) return 0.0;
+  const TClassScores& S = ScoresOf(Index, Item, Prior);
+  const int32_t MissingDiscrete = MissingDiscreteIndex();
+  const double Missing = MissingFloat();
+  const std::vector<TDiscreteRecord>& Discrete = Item.Discrete();
+  const std::vector<TFloatRecord>& Float = Item.Float();
+  double Wd = 0.0;
+  if (Discrete.size() != DiscreteSource.size()) throw Exception("Length(Discrete) <> Length(DiscreteSource)!");
+  const TDiscreteRecord* DiscreteRecords = Discrete.data();
+  const int32_t* DiscreteValues = DiscreteSource.data();
+  const uint32_t* First = S.First.data();
+  const float* Scores = S.Score.data();
+  const double D = SumScores(Discrete.size(), Wd, [&](size_t i, float& Score, double& Weight) {
+    const TDiscreteRecord& R = DiscreteRecords[i];
+    const int32_t v = DiscreteValues[i];
+    if (!R.Enabled || v < 0 || v == MissingDiscrete) return Part::Skip;
+    Weight = R.Weight;
+    if (v >= R.ValueCount) return Part::WeightOnly;
+    const auto Slot = static_cast<uint32_t>(v);
+    Score = Slot < First[i + 1] - First[i] ? Scores[First[i] + Slot] : DiscreteScore(R, v, Prior);
+    return Part::Scored;
+  });
+  double Wf = 0.0;
+  if (Float.size() != FloatSource.size()) throw Exception("Length(Float) <> Length(FloatSource)!");
+  const TFloatRecord* FloatRecords = Float.data();
+  const double* FloatValues = FloatSource.data();
+  const double* TwoStdDev = S.TwoStdDev.data();
+  const double F = SumScores(Float.size(), Wf, [&](size_t j, float& Score, double& Weight) {
+    const TFloatRecord& R = FloatRecords[j];
+    const double x = FloatValues[j];
+    if (!R.Enabled || IsNaNOrInf(x) || x == Missing) return Part::Skip;
+    Weight = R.Weight;
+    Score = FloatGain(static_cast<float>(x), R, TwoStdDev[j]);
+    return Part::Scored;
+  });
+  if (Wd == 0.0 && Wf == 0.0) return 0.0;
+  const long double W = static_cast<long double>(Wd) + Wf;
+  if (Prior) return static_cast<double>((static_cast<long double>(FPriors[Index]) + D + F) / W);
+  return static_cast<double>((static_cast<long double>(D) + F) / W);
+}
+
+void TLClassesList::UpdateColumns(bool Prior) const {
+  TColumns& C = FColumns;
+  const auto Classes = static_cast<size_t>(Count());
+  bool Relayout = !C.Built || C.Prior != Prior || C.Classes != Classes;
+  for (size_t k = 0; k < Classes && !Relayout; ++k)
+    Relayout = GetData(static_cast<int32_t>(k)) != C.Items[k];
+  if (!Relayout && C.Usable) {
+    for (size_t k = 0; k < Classes && !Relayout; ++k)
+      if (C.Items[k]->ChangeCount() != C.ChangeCount[k]) Relayout = !FillColumns(k);
+  }
+  if (!Relayout) return;
+  LayOutColumns(Prior);
+  if (!C.Usable) return;
+  for (size_t k = 0; k < Classes; ++k) FillColumns(k);
+}
+
+void TLClassesList::LayOutColumns(bool Prior) const {
+  TColumns& C = FColumns;
+  const auto Classes = static_cast<size_t>(Count());
+  C.Built = true;
+  C.Prior = Prior;
+  C.Classes = Classes;
+  C.Items.resize(Classes);
+  for (size_t k = 0; k < Classes; ++k) C.Items[k] = GetData(static_cast<int32_t>(k));
+  C.Usable = Classes > 0;
+  if (!C.Usable) return;
+  C.DiscreteCount = C.Items[0]->Discrete().size();
+  C.FloatCount = C.Items[0]->Float().size();
+  if (C.DiscreteCount > MaxPlainAttributes || C.FloatCount > MaxPlainAttributes) C.Usable = false;
+  for (const TClassesListItem* Item : C.Items)
+    if (Item->Discrete().size() != C.DiscreteCount || Item->Float().size() != C.FloatCount) C.Usable = false;
+  if (!C.Usable) return;
+  C.Reach.resize(C.DiscreteCount);
+  C.FirstRow.resize(C.DiscreteCount);
+  size_t Rows = 0;
+  for (size_t i = 0; i < C.DiscreteCount; ++i) {
+    int32_t Reach = 0;
+    for (const TClassesListItem* Item : C.Items) Reach = std::max(Reach, Item->Discrete()[i].ValueCount);
+    C.Reach[i] = Reach;
+    C.FirstRow[i] = Rows;
+    Rows += static_cast<size_t>(Reach) + 1;
+  }
+  if (Rows * Classes > kMaxKeptScores) {
+    C.Usable = false;
+    return;
+  }
+  C.ChangeCount.resize(Classes);
+  C.Plain.resize(Classes);
+  C.Score.resize(Rows * Classes);
+  C.DiscreteTakesPart.resize(C.DiscreteCount * Classes);
+  C.Mean.resize(C.FloatCount * Classes);
+  C.StdDev.resize(C.FloatCount * Classes);
+  C.TwoStdDev.resize(C.FloatCount * Classes);
+  C.FloatEnabled.resize(C.FloatCount * Classes);
+  C.Sums.resize(4 * Classes);
+  C.Quotient.resize(Classes);
+}
+
+bool TLClassesList::FillColumns(size_t k) const {
+  TColumns& C = FColumns;
+  const TClassesListItem& Item = *C.Items[k];
+  const std::vector<TDiscreteRecord>& Discrete = Item.Discrete();
+  const std::vector<TFloatRecord>& Float = Item.Float();
+  if (Discrete.size() != C.DiscreteCount || Float.size() != C.FloatCount) return false;
+  for (size_t i = 0; i < C.DiscreteCount; ++i)
+    if (Discrete[i].ValueCount > C.Reach[i]) return false;
+  const size_t Classes = C.Classes;
+  bool Plain = true;
+  for (size_t i = 0; i < C.DiscreteCount; ++i) {
+    const TDiscreteRecord& R = Discrete[i];
+    const bool Readable = ScoresReadable(R);
+    C.DiscreteTakesPart[i * Classes + k] = R.Enabled ? 1.0 : 0.0;
+    if (R.Enabled && (R.Weight != 1.0 || !Readable)) Plain = false;
+    float* Column = C.Score.data() + C.FirstRow[i] * Classes + k;
+    for (int32_t v = 0; v <= C.Reach[i]; ++v) {
+      float Score = 0.0f;
+      if (R.Enabled && Readable && v < R.ValueCount) {
+        Score = DiscreteScore(R, v, C.Prior);
+        if (!(Score <= 1.0f)) Plain = false;
+      }
+      Column[static_cast<size_t>(v) * Classes] = Score;
+    }
+  }
+  for (size_t j = 0; j < C.FloatCount; ++j) {
+    const TFloatRecord& R = Float[j];
+    const size_t At = j * Classes + k;
+    C.Mean[At] = R.Mean;
+    C.StdDev[At] = R.StdDev;
+    C.TwoStdDev[At] = 2.0 * R.StdDev;
+    C.FloatEnabled[At] = R.Enabled ? 1 : 0;
+    if (R.Enabled && R.Weight != 1.0) Plain = false;
+  }
+  C.Plain[k] = Plain ? 1 : 0;
+  C.ChangeCount[k] = Item.ChangeCount();
+  return true;
+}
+
+// TLClassesListItem::Classify for every class. The classes with plain sums
+// go together, attribute by attribute: each one's sums receive the same
+// terms in the same order as SumScores's plain loop would add them (a
+// disabled record's or unreached value's term is 0, which leaves the sum
+// as it is). The others go one by one through ClassifyOne.
+void TLClassesList::ClassifyAll(std::span<const int32_t> DiscreteSource, std::span<const double> FloatSource,
+                                std::span<double> Response) const {
+  const auto Classes = static_cast<size_t>(Count());
+  if (Response.size() != Classes) throw Exception("Length(Response) <> Classes.Count");
+  const bool Prior = UsePriorProbability();
+  if (FScores.size() != Classes) FScores.resize(Classes);
+  if (Prior && FPriorsChangeCount != ChangeCount()) {
+    FPriors.resize(Classes);
+    for (size_t k = 0; k < Classes; ++k) FPriors[k] = GetData(static_cast<int32_t>(k))->PriorProbability();
+    FPriorsChangeCount = ChangeCount();
+  }
+  UpdateColumns(Prior);
+  const TColumns& C = FColumns;
+  if (!C.Usable) {
+    for (size_t k = 0; k < Classes; ++k)
+      Response[k] = ClassifyOne(k, *GetData(static_cast<int32_t>(k)), Prior, DiscreteSource, FloatSource);
+    return;
+  }
+  // Every record has the same length: the first enabled class raises what
+  // the items would.
+  bool AnyEnabled = false;
+  for (size_t k = 0; k < Classes && !AnyEnabled; ++k) AnyEnabled = C.Items[k]->Enabled();
+  if (!AnyEnabled) {
+    for (size_t k = 0; k < Classes; ++k) Response[k] = 0.0;
+    return;
+  }
+  if (DiscreteSource.size() != C.DiscreteCount) throw Exception("Length(Discrete) <> Length(DiscreteSource)!");
+  if (FloatSource.size() != C.FloatCount) throw Exception("Length(Float) <> Length(FloatSource)!");
+
+  double* D = FColumns.Sums.data();
+  double* Wd = D + Classes;
+  double* F = Wd + Classes;
+  double* Wf = F + Classes;
+  std::fill(D, D + 4 * Classes, 0.0);
+  const int32_t MissingDiscrete = MissingDiscreteIndex();
+  for (size_t i = 0; i < C.DiscreteCount; ++i) {
+    const int32_t v = DiscreteSource[i];
+    if (v < 0 || v == MissingDiscrete) continue;
+    const size_t Row = C.FirstRow[i] + static_cast<size_t>(std::min(v, C.Reach[i]));
+    const float* Score = C.Score.data() + Row * Classes;
+    const double* TakesPart = C.DiscreteTakesPart.data() + i * Classes;
+    for (size_t k = 0; k < Classes; ++k) {
+      D[k] += static_cast<double>(Score[k]);
+      Wd[k] += TakesPart[k];
+    }
+  }
+  const double Missing = MissingFloat();
+  double* Quotient = FColumns.Quotient.data();
+  for (size_t j = 0; j < C.FloatCount; ++j) {
+    const double x = FloatSource[j];
+    if (IsNaNOrInf(x) || x == Missing) continue;
+    const auto X = static_cast<float>(x);
+    const double* Mean = C.Mean.data() + j * Classes;
+    const double* StdDev = C.StdDev.data() + j * Classes;
+    const double* TwoStdDev = C.TwoStdDev.data() + j * Classes;
+    const uint8_t* Enabled = C.FloatEnabled.data() + j * Classes;
+    // The divisions first, independent of each other.
+    for (size_t k = 0; k < Classes; ++k) Quotient[k] = DoubleQuotient(X, Mean[k], TwoStdDev[k]);
+    for (size_t k = 0; k < Classes; ++k) {
+      if (!Enabled[k]) continue;
+      float Score;
+      if (StdDev[k] == 0.0)
+        Score = static_cast<double>(X) == Mean[k] ? 1.0f : 0.0f;
+      else
+        Score = GainOfZ(ZOfQuotient(Quotient[k], X, Mean[k], StdDev[k]));
+      F[k] += static_cast<double>(Score);
+      Wf[k] += 1.0;
+    }
+  }
+  for (size_t k = 0; k < Classes; ++k) {
+    const TClassesListItem& Item = *C.Items[k];
+    if (!Item.Enabled()) {
+      Response[k] = 0.0;
+    } else if (!C.Plain[k]) {
+      Response[k] = ClassifyOne(k, Item, Prior, DiscreteSource, FloatSource);
+    } else if (Wd[k] == 0.0 && Wf[k] == 0.0) {
+      Response[k] = 0.0;
+    } else {
+      const long double W = static_cast<long double>(Wd[k]) + Wf[k];
+      Response[k] = Prior ? static_cast<double>((static_cast<long double>(FPriors[k]) + D[k] + F[k]) / W)
+                          : static_cast<double>((static_cast<long double>(D[k]) + F[k]) / W);
+    }
+  }
+}
+
 double TLClassesList::DiscreteEntropyOf(const TClassesList& List, int32_t AttributeIndex) {
   if (AttributeIndex > List.DiscreteCount() - 1) throw Exception("AttributeIndex > DiscreteCount-1");
   if (AttributeIndex < 0) throw Exception("AttributeIndex < 0");
@@ -305,14 +596,14 @@ double TLClassesList::DiscreteEntropyOf(const TClassesList& List, int32_t Attrib
   const int32_t K = List.Count();
   int32_t V = 0;
   for (int32_t c = 0; c < K; ++c) {
-    const auto& D = List.GetData(c)->Discrete();
+    const auto& D = std::as_const(*List.GetData(c)).Discrete();
     if (a < D.size() && D[a].ValueCount > V) V = D[a].ValueCount;
   }
   double Sum = 0.0;
   for (int32_t v = 0; v < V; ++v) {
     float Best = 0.0f;
     for (int32_t c = 0; c < K; ++c) {
-      const auto& D = List.GetData(c)->Discrete();
+      const auto& D = std::as_const(*List.GetData(c)).Discrete();
       if (a >= D.size()) continue;
       const TDiscreteRecord& R = D[a];
       // A record that holds no count for v (or no values at all) cannot give
@@ -335,7 +626,7 @@ double TLClassesList::FloatEntropyOf(const TClassesList& List, int32_t Attribute
   std::vector<TFloatRecord> A;
   A.reserve(static_cast<size_t>(K));
   for (int32_t c = 0; c < K; ++c) {
-    const auto& F = List.GetData(c)->Float();
+    const auto& F = std::as_const(*List.GetData(c)).Float();
     A.push_back(a < F.size() ? F[a] : TFloatRecord{});
   }
   QuickSort(A, 0, K - 1);
@@ -460,6 +751,11 @@ void TLinearClassifier::DefineProperties(TPropertyList& List) const {
 
 // The linear classifier rates attributes by their entropy in the model,
 // without measuring.
+void TLinearClassifier::ComputeResponses(std::span<const int32_t> DiscreteRecord,
+                                         std::span<const double> FloatRecord, std::span<double> Response) {
+  Classes()->ClassifyAll(DiscreteRecord, FloatRecord, Response);
+}
+
 void TLinearClassifier::AttributeQuality(std::span<TIndexRecord> AttributeList) const {
   if (AttributeList.size() != static_cast<size_t>(FAttributeCount))
     throw Exception("Length(AttributeList) <> AttributeCount");

@@ -18,6 +18,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "ClassesList.h"
 #include "StatisticClassifier.h"
@@ -82,8 +83,74 @@ public:
   // alone; a range outside A raises EListError.
   static void QuickSort(std::span<TFloatRecord> A, int32_t iLo, int32_t iHi);
 
+  // Every class's response, in list order, as each item's Classify gives
+  // it, from what is kept of the learned state (see TColumns). Raises
+  // "Length(Response) <> Classes.Count" first, then the items' length
+  // errors. Allocates only when the model changed since the last call.
+  void ClassifyAll(std::span<const int32_t> DiscreteSource, std::span<const double> FloatSource,
+                   std::span<double> Response) const;
+
 private:
+  // A class's discrete scores depend only on its own counts (and on
+  // UsePriorProbability): they are kept per class, attribute and value
+  // code, with twice each float deviation, and rebuilt for a class when
+  // that class has changed.
+  struct TClassScores {
+    const TClassesListItem* Item = nullptr;
+    uint64_t ChangeCount = 0;  // the item's state the scores were built for
+    bool Prior = false;
+    std::vector<uint32_t> First;  // per attribute, first score; one more entry ends the last
+    std::vector<float> Score;     // score of value code v of attribute i at First[i] + v
+    std::vector<double> TwoStdDev;
+  };
+  // The same, laid out attribute by attribute with the classes side by side,
+  // for the classes whose sums are plain (every enabled weight 1.0, every
+  // kept score at most 1, at most MaxPlainAttributes attributes of a kind):
+  // their responses are then sums of table entries and float scores taken
+  // for all classes in one pass over the record. A class's entries are
+  // rebuilt when it has changed, the layout when the classes did.
+  struct TColumns {
+    bool Built = false;
+    bool Usable = false;  // false: every class goes through TClassScores
+    bool Prior = false;
+    size_t Classes = 0;
+    size_t DiscreteCount = 0;
+    size_t FloatCount = 0;
+    std::vector<const TClassesListItem*> Items;
+    std::vector<uint64_t> ChangeCount;  // per class: the item state its entries hold
+    std::vector<uint8_t> Plain;         // per class
+    // Per discrete attribute: a row of scores for each value code below
+    // Reach, then one (all 0) for every code from Reach on.
+    std::vector<int32_t> Reach;
+    std::vector<size_t> FirstRow;
+    std::vector<float> Score;              // row x class
+    std::vector<double> DiscreteTakesPart; // attribute x class: 1.0 for an enabled record, else 0.0
+    std::vector<double> Mean;              // float attribute x class, likewise below
+    std::vector<double> StdDev;
+    std::vector<double> TwoStdDev;
+    std::vector<uint8_t> FloatEnabled;
+    std::vector<double> Sums;      // work space: D, Wd, F, Wf, each one per class
+    std::vector<double> Quotient;  // work space: one per class
+  };
+  // Largest number of scores kept per class, and in the columns; beyond it
+  // the highest value codes of an attribute are scored when they occur (and
+  // the columns are not used).
+  static constexpr size_t kMaxKeptScores = size_t{1} << 20;
+  const TClassScores& ScoresOf(size_t Index, const TClassesListItem& Item, bool Prior) const;
+  // One class's response from its TClassScores.
+  double ClassifyOne(size_t Index, const TClassesListItem& Item, bool Prior, std::span<const int32_t> DiscreteSource,
+                     std::span<const double> FloatSource) const;
+  // Brings the columns up to date with the classes.
+  void UpdateColumns(bool Prior) const;
+  void LayOutColumns(bool Prior) const;
+  // False when the class no longer fits the layout.
+  bool FillColumns(size_t Index) const;
+
   const TLinearClassifier* FLinear;
+  mutable std::vector<TClassScores> FScores;
+  mutable std::vector<double> FPriors;
+  mutable uint64_t FPriorsChangeCount = 0;
+  mutable TColumns FColumns;
 };
 
 class TLinearClassifier : public TStatisticClassifier {
@@ -122,6 +189,12 @@ public:
 #if defined(__GNUC__)
 #pragma GCC diagnostic pop
 #endif
+
+protected:
+  // All classes from the class list's kept scores; the same responses as
+  // the items' Classify.
+  void ComputeResponses(std::span<const int32_t> DiscreteRecord, std::span<const double> FloatRecord,
+                        std::span<double> Response) override;
 
 private:
   bool FUsePriorProbability = false;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 #include "Exceptions.h"
 
@@ -21,6 +22,12 @@ inline double MEstimate(long double mP, int32_t n, long double mPlusNv) {
   return static_cast<double>((mP + static_cast<long double>(n)) / mPlusNv);
 }
 
+// One link of a class's product: Gain x Result x Q in extended precision,
+// rounded to double.
+inline double ProductStep(double Gain, double Result, double Q) {
+  return static_cast<double>(static_cast<long double>(Gain) * Result * Q);
+}
+
 }  // namespace
 
 // --- TBClassesListItem ----------------------------------------------------------
@@ -32,6 +39,7 @@ TBClassesList& TBClassesListItem::List() const { return *static_cast<TBClassesLi
 void TBClassesListItem::LearnDiscrete(std::span<const int32_t> NewDiscreteRecord) {
   if (NewDiscreteRecord.size() != FDiscrete.size())
     throw Exception("Length(NewDiscreteRecord) <> Length(Discrete)!");
+  Changed();
   TBClassesList& L = List();
   const int32_t Missing = L.MissingDiscreteIndex();
   const size_t N = FDiscrete.size();
@@ -135,6 +143,7 @@ void TBClassesList::SoftReset() {
 void TBClassesList::ResetTotals(int32_t Count) {
   FTotals.assign(static_cast<size_t>(std::max(Count, 0)), TDiscreteRecord{});
   FTotalsStale = false;
+  Changed();
 }
 
 const std::vector<TDiscreteRecord>& TBClassesList::Totals() const {
@@ -149,14 +158,14 @@ std::vector<TDiscreteRecord>& TBClassesList::TotalsFor(const TBClassesListItem& 
 
 void TBClassesList::RebuildTotals() const {
   size_t Attributes = static_cast<size_t>(std::max(DiscreteCount(), 0));
-  for (int32_t c = 0; c < Count(); ++c) Attributes = std::max(Attributes, GetData(c)->Discrete().size());
+  for (int32_t c = 0; c < Count(); ++c) Attributes = std::max(Attributes, std::as_const(*GetData(c)).Discrete().size());
   FTotals.assign(Attributes, TDiscreteRecord{});
   std::vector<int64_t> Sum;
   for (size_t i = 0; i < Attributes; ++i) {
     TDiscreteRecord& T = FTotals[i];
     size_t Length = 0;
     for (int32_t c = 0; c < Count(); ++c) {
-      const auto& Records = GetData(c)->Discrete();
+      const auto& Records = std::as_const(*GetData(c)).Discrete();
       if (i >= Records.size()) continue;
       const TDiscreteRecord& R = Records[i];
       T.ValueCount = std::max(T.ValueCount, R.ValueCount);
@@ -164,7 +173,7 @@ void TBClassesList::RebuildTotals() const {
     }
     Sum.assign(Length, 0);
     for (int32_t c = 0; c < Count(); ++c) {
-      const auto& Records = GetData(c)->Discrete();
+      const auto& Records = std::as_const(*GetData(c)).Discrete();
       if (i >= Records.size()) continue;
       const std::vector<int32_t>& Counts = Records[i].Counts;
       for (size_t v = 0; v < Counts.size(); ++v) Sum[v] += Counts[v];
@@ -176,6 +185,7 @@ void TBClassesList::RebuildTotals() const {
       T.Counts[v] = static_cast<int32_t>(std::clamp<int64_t>(Sum[v], 0, std::numeric_limits<int32_t>::max()));
   }
   FTotalsStale = false;
+  ++FCache.Epoch;  // kept factors read the old Totals
 }
 
 // The naive Bayes response of up to kResponseBlock classes to one record:
@@ -224,7 +234,7 @@ void TBClassesList::DiscreteResponses(const TBClassesListItem* const* Items, siz
   for (size_t k = 0; k < Count; ++k) Out[k] = static_cast<double>(static_cast<long double>(P[k]) * Result[k]);
 }
 
-void TBClassesList::ClassifyAll(std::span<const int32_t> DiscreteSource, std::span<double> Response) const {
+void TBClassesList::ClassifyAllDirect(std::span<const int32_t> DiscreteSource, std::span<double> Response) const {
   if (Response.size() != static_cast<size_t>(Count())) throw Exception("Length(Response) <> Classes.Count");
   const TBClassesListItem* Block[kResponseBlock];
   size_t Position[kResponseBlock];
@@ -248,6 +258,154 @@ void TBClassesList::ClassifyAll(std::span<const int32_t> DiscreteSource, std::sp
   if (n > 0) Flush();
 }
 
+// The layout of the kept factors for the current model. Priors are taken
+// as DiscreteResponses takes them; Totals are brought up to date as it
+// would before its first factor.
+void TBClassesList::PrepareCache() const {
+  TResponseCache& C = FCache;
+  C.ChangeCount = ChangeCount();
+  ++C.Epoch;
+  const size_t Classes = static_cast<size_t>(Count());
+  C.Items.resize(Classes);
+  C.ClassEnabled.resize(Classes);
+  C.AnyEnabled = false;
+  C.Direct = false;
+  for (size_t k = 0; k < Classes; ++k) {
+    C.Items[k] = static_cast<const TBClassesListItem*>(GetData(static_cast<int32_t>(k)));
+    C.ClassEnabled[k] = C.Items[k]->Enabled() ? 1 : 0;
+    C.AnyEnabled = C.AnyEnabled || C.Items[k]->Enabled();
+    if (C.Items[k]->Discrete().size() != C.Items[0]->Discrete().size()) C.Direct = true;
+  }
+  if (C.Direct) return;
+  const size_t Attributes = Classes > 0 ? C.Items[0]->Discrete().size() : 0;
+  C.Attributes = Attributes;
+  if (C.AnyEnabled && (FTotalsStale || FTotals.size() < Attributes)) RebuildTotals();
+
+  C.Lm = M();
+  C.P.resize(Classes);
+  C.Q.resize(Classes);
+  C.mP.resize(Classes);
+  for (size_t k = 0; k < Classes; ++k) {
+    C.P[k] = C.Items[k]->PriorProbability();
+    C.Q[k] = static_cast<double>(1.0L / static_cast<long double>(C.P[k]));
+    C.mP[k] = C.Lm * static_cast<long double>(C.P[k]);
+  }
+
+  const size_t PerValue = std::max<size_t>(Classes * Attributes, 1);
+  const auto Cap = static_cast<int32_t>(std::min<size_t>(std::max<size_t>(kMaxCachedFactors / PerValue, 16),
+                                                         static_cast<size_t>(MaxDiscreteValueCode) + 1));
+  C.Reach.assign(Attributes, 0);
+  for (const TBClassesListItem* Item : C.Items) {
+    const TDiscreteRecord* Records = Item->Discrete().data();
+    for (size_t i = 0; i < Attributes; ++i) C.Reach[i] = std::max(C.Reach[i], Records[i].ValueCount);
+  }
+  // The rows stay where they are (the new epoch makes them stale) unless
+  // their layout changed: the common case after learning one more case.
+  bool Relayout = C.Rows.empty() || C.LayoutClasses != Classes || C.Width.size() != Attributes;
+  C.Width.resize(Attributes);
+  C.FirstRow.resize(Attributes);
+  size_t Rows = 0;
+  for (size_t i = 0; i < Attributes; ++i) {
+    const int32_t Width = std::min(C.Reach[i], Cap);
+    Relayout = Relayout || Width != C.Width[i];
+    C.Width[i] = Width;
+    C.FirstRow[i] = Rows;
+    Rows += static_cast<size_t>(Width);
+  }
+  if (!Relayout) return;
+  C.LayoutClasses = Classes;
+  C.Rows.assign(Rows + 1, TValueRow{});
+  C.Gain.resize((Rows + 1) * Classes);
+  C.Used.resize((Rows + 1) * Classes);
+}
+
+// Every class's factor for value code Value of attribute Attribute, as
+// DiscreteResponses computes it, into row Row.
+void TBClassesList::FillRow(size_t Attribute, int32_t Value, size_t Row) const {
+  TResponseCache& C = FCache;
+  const size_t Classes = C.Items.size();
+  const size_t Slot = static_cast<size_t>(Value);
+  double* Gain = C.Gain.data() + Row * Classes;
+  uint8_t* Used = C.Used.data() + Row * Classes;
+  const TDiscreteRecord* T = &FTotals[Attribute];
+  long double Denominator = Slot < T->Counts.size() ? C.Lm + T->Counts[Slot] : -1.0L;
+  bool AllUsed = true;
+  for (size_t k = 0; k < Classes; ++k) {
+    const TDiscreteRecord& R = C.Items[k]->Discrete()[Attribute];
+    if (!C.ClassEnabled[k] || !R.Enabled || Value >= R.ValueCount) {
+      Gain[k] = 0.0;
+      Used[k] = 0;
+      AllUsed = false;
+      continue;
+    }
+    if (Denominator < 0.0L) {
+      RebuildTotals();  // Totals did not cover a value this class has; other rows go stale
+      Denominator = C.Lm + FTotals[Attribute].Counts[Slot];
+    }
+    const int32_t n = Slot < R.Counts.size() ? R.Counts[Slot] : 0;
+    Gain[k] = MEstimate(C.mP[k], n, Denominator);
+    Used[k] = 1;
+  }
+  C.Rows[Row].Epoch = C.Epoch;
+  C.Rows[Row].AllUsed = AllUsed;
+}
+
+// DiscreteResponses for all classes at once, from the kept factors: per
+// class the same chain of extended multiplications, each rounded to double,
+// over the same attributes in the same order.
+void TBClassesList::ClassifyAll(std::span<const int32_t> DiscreteSource, std::span<double> Response) const {
+  if (Response.size() != static_cast<size_t>(Count())) throw Exception("Length(Response) <> Classes.Count");
+  TResponseCache& C = FCache;
+  const uint64_t Now = ChangeCount();
+  if (C.ChangeCount != Now) {
+    // The first record after a change is computed directly: when learning
+    // and classifying alternate, every factor would be used once.
+    if (C.LastClassified != Now) {
+      C.LastClassified = Now;
+      ClassifyAllDirect(DiscreteSource, Response);
+      return;
+    }
+    PrepareCache();
+  }
+  if (C.Direct) {
+    ClassifyAllDirect(DiscreteSource, Response);
+    return;
+  }
+  if (C.AnyEnabled && DiscreteSource.size() != C.Attributes)
+    throw Exception("Length(Discrete) <> Length(DiscreteSource)!");
+  const size_t Classes = C.Items.size();
+  double* Result = Response.data();
+  for (size_t k = 0; k < Classes; ++k) Result[k] = 1.0;
+  if (!C.AnyEnabled) {
+    for (size_t k = 0; k < Classes; ++k) Result[k] = 0.0;
+    return;
+  }
+  const int32_t Missing = MissingDiscreteIndex();
+  const size_t ScratchRow = C.Rows.size() - 1;
+  const double* Q = C.Q.data();
+  for (size_t i = 0; i < C.Attributes; ++i) {
+    const int32_t v = DiscreteSource[i];
+    if (v < 0 || v == Missing || v >= C.Reach[i]) continue;
+    size_t Row = ScratchRow;
+    if (v < C.Width[i]) {
+      Row = C.FirstRow[i] + static_cast<size_t>(v);
+      if (C.Rows[Row].Epoch != C.Epoch) FillRow(i, v, Row);
+    } else {
+      FillRow(i, v, Row);
+    }
+    const double* Gain = C.Gain.data() + Row * Classes;
+    if (C.Rows[Row].AllUsed) {
+      for (size_t k = 0; k < Classes; ++k) Result[k] = ProductStep(Gain[k], Result[k], Q[k]);
+    } else {
+      const uint8_t* Used = C.Used.data() + Row * Classes;
+      for (size_t k = 0; k < Classes; ++k)
+        if (Used[k]) Result[k] = ProductStep(Gain[k], Result[k], Q[k]);
+    }
+  }
+  for (size_t k = 0; k < Classes; ++k)
+    Result[k] = C.ClassEnabled[k] ? static_cast<double>(static_cast<long double>(C.P[k]) * Result[k]) : 0.0;
+}
+
 // --- TNaiveBayes ------------------------------------------------------------------------
 
 TNaiveBayes::TNaiveBayes(TComponent* AOwner) : TStatisticClassifier(AOwner) {
@@ -261,7 +419,10 @@ void TNaiveBayes::DefineProperties(TPropertyList& List) const {
   List.push_back(ClassesStringsProperty());
 }
 
-void TNaiveBayes::SetM(int32_t Value) { FM = std::clamp(Value, 1, 10); }
+void TNaiveBayes::SetM(int32_t Value) {
+  FM = std::clamp(Value, 1, 10);
+  Classes()->Changed();
+}
 
 void TNaiveBayes::SetDiscreteAttributeCount(int32_t Value) {
   if (Value == FDiscreteAttributeCount) return;

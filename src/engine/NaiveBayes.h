@@ -80,7 +80,10 @@ public:
   // Sums Totals afresh from the class counts.
   void RebuildTotals() const;
   // Marks Totals for a rebuild before their next use.
-  void InvalidateTotals() { FTotalsStale = true; }
+  void InvalidateTotals() {
+    FTotalsStale = true;
+    Changed();
+  }
   // Count empty records (TNaiveBayes's attribute count setter).
   void ResetTotals(int32_t Count);
 
@@ -88,8 +91,13 @@ public:
 
   // Every class's response to DiscreteSource, in list order, as each item's
   // Classify gives it (0 for a disabled class). Raises "Length(Response) <>
-  // Classes.Count" first, then the items' length error.
+  // Classes.Count" first, then the items' length error. Reads the factors
+  // kept from the learned state (see TResponseCache); allocates only when
+  // the model changed since the last call.
   void ClassifyAll(std::span<const int32_t> DiscreteSource, std::span<double> Response) const;
+  // The same responses computed from the counts, as each item's Classify
+  // does, without the kept factors.
+  void ClassifyAllDirect(std::span<const int32_t> DiscreteSource, std::span<double> Response) const;
 
 private:
   static constexpr size_t kResponseBlock = 8;
@@ -102,11 +110,56 @@ private:
   std::vector<TDiscreteRecord>& TotalsFor(const TBClassesListItem& Item) const;
   void EmptyTotals();
 
+  // What the response multiplies depends only on the learned state: the
+  // priors, and for each attribute and value code every class's m-estimate.
+  // They are kept here, in the layout of the response loop (a value's
+  // factors for all classes side by side), so that a response is a chain
+  // of multiplications without divisions. The layout (priors, rows per
+  // attribute) is rebuilt at the second record after ChangeCount has moved
+  // on (the first is computed directly, so classifying between single
+  // learned cases costs what it always did); a value's row is filled at its
+  // first use after that.
+  struct TValueRow {
+    uint64_t Epoch = 0;    // the row holds the factors of this epoch
+    bool AllUsed = false;  // every class multiplies by its factor
+  };
+  struct TResponseCache {
+    uint64_t ChangeCount = 0;     // the list state the layout was built for
+    uint64_t LastClassified = 0;  // the list state at the latest response
+    uint64_t Epoch = 0;        // raised with every layout and Totals rebuild
+    bool Direct = true;        // records of unequal length: compute directly
+    bool AnyEnabled = false;
+    size_t Attributes = 0;
+    long double Lm = 2.0L;
+    std::vector<const TBClassesListItem*> Items;
+    std::vector<uint8_t> ClassEnabled;
+    std::vector<double> P;
+    std::vector<double> Q;
+    std::vector<long double> mP;
+    // Per attribute: value codes at or above Reach are neutral for every
+    // class; rows are kept for the codes below Width (<= Reach), starting at
+    // row FirstRow. One row beyond the kept ones is scratch space for the
+    // codes between Width and Reach.
+    std::vector<int32_t> Reach;
+    std::vector<int32_t> Width;
+    size_t LayoutClasses = 0;  // classes the rows were laid out for
+    std::vector<size_t> FirstRow;
+    std::vector<TValueRow> Rows;
+    std::vector<double> Gain;   // Rows x classes
+    std::vector<uint8_t> Used;  // Rows x classes: 0 where the class skips the value
+  };
+  // Largest number of kept factors; beyond it the rarest (highest) value
+  // codes of an attribute are computed when they occur.
+  static constexpr size_t kMaxCachedFactors = size_t{1} << 21;
+  void PrepareCache() const;
+  void FillRow(size_t Attribute, int32_t Value, size_t Row) const;
+
   const TNaiveBayes* FBayes;
   // Derived from the class counts; kept here so learning and classifying
   // need not sum over the classes. Rebuilding changes no observable state.
   mutable std::vector<TDiscreteRecord> FTotals;
   mutable bool FTotalsStale = false;
+  mutable TResponseCache FCache;
 };
 
 class TNaiveBayes : public TStatisticClassifier {

@@ -4,6 +4,8 @@
 // measures they are built on, in LinearClassifier.cpp.)
 #include "StatisticClassifier.h"
 
+#include <utility>
+
 #include "Exceptions.h"
 
 TStatisticClassifier::TStatisticClassifier(TComponent* AOwner) : TClassifier(AOwner) {
@@ -61,13 +63,13 @@ void TStatisticClassifier::FloatAttributeStateSet(int32_t Index, bool Value) {
 bool TStatisticClassifier::DiscreteAttributeStateGet(int32_t Index) const {
   if (Index > FDiscreteAttributeCount - 1) throw Exception("Index > DiscreteAttributeCount-1");
   if (Index < 0) throw Exception("Index < 0");
-  return FClasses->GetData(0)->Discrete()[static_cast<size_t>(Index)].Enabled;
+  return std::as_const(*FClasses->GetData(0)).Discrete()[static_cast<size_t>(Index)].Enabled;
 }
 
 bool TStatisticClassifier::FloatAttributeStateGet(int32_t Index) const {
   if (Index > FFloatAttributeCount - 1) throw Exception("Index > FloatAttributeCount-1");
   if (Index < 0) throw Exception("Index < 0");
-  return FClasses->GetData(0)->Float()[static_cast<size_t>(Index)].Enabled;
+  return std::as_const(*FClasses->GetData(0)).Float()[static_cast<size_t>(Index)].Enabled;
 }
 
 void TStatisticClassifier::Learn(const std::string& ClassName, std::span<const int32_t> DiscreteRecord,
