@@ -27,3 +27,12 @@ void operator delete(void* P) noexcept { std::free(P); }
 void operator delete[](void* P) noexcept { std::free(P); }
 void operator delete(void* P, std::size_t) noexcept { std::free(P); }
 void operator delete[](void* P, std::size_t) noexcept { std::free(P); }
+// The library's own nothrow forms (temporary buffers of a stable sort) are
+// freed through the forms above, so they must come from the same heap.
+void* operator new(std::size_t Size, const std::nothrow_t&) noexcept {
+  Allocations.fetch_add(1, std::memory_order_relaxed);
+  return std::malloc(Size ? Size : 1);
+}
+void* operator new[](std::size_t Size, const std::nothrow_t& Tag) noexcept { return operator new(Size, Tag); }
+void operator delete(void* P, const std::nothrow_t&) noexcept { std::free(P); }
+void operator delete[](void* P, const std::nothrow_t&) noexcept { std::free(P); }

@@ -5,47 +5,20 @@
 // change the kept state must follow. Also: classifying allocates nothing.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <bit>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
-#include <new>
 #include <random>
 #include <string>
 #include <type_traits>
 #include <vector>
 
+#include "AllocationCounter.h"
 #include "Classifier.h"
 #include "Exceptions.h"
 #include "Stream.h"
 #include "TestSupport.h"
 
-namespace {
-std::atomic<long long> Allocations{0};
-}
-
-// Counts every allocation of this test program.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t Size) {
-  Allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* P = std::malloc(Size ? Size : 1)) return P;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t Size) { return operator new(Size); }
-void operator delete(void* P) noexcept { std::free(P); }
-void operator delete[](void* P) noexcept { std::free(P); }
-void operator delete(void* P, std::size_t) noexcept { std::free(P); }
-void operator delete[](void* P, std::size_t) noexcept { std::free(P); }
-// The library's own nothrow forms (temporary buffers of a stable sort) are
-// freed through the forms above, so they must come from the same heap.
-void* operator new(std::size_t Size, const std::nothrow_t&) noexcept {
-  Allocations.fetch_add(1, std::memory_order_relaxed);
-  return std::malloc(Size ? Size : 1);
-}
-void* operator new[](std::size_t Size, const std::nothrow_t& Tag) noexcept { return operator new(Size, Tag); }
-void operator delete(void* P, const std::nothrow_t&) noexcept { std::free(P); }
-void operator delete[](void* P, const std::nothrow_t&) noexcept { std::free(P); }
 
 namespace {
 
@@ -384,13 +357,13 @@ long long AllocationsWhileClassifying(TRandomModel<T>& R, int32_t Count) {
   std::vector<double> Response(static_cast<size_t>(R.C->Classes()->Count()));
   R.C->Classify(D[0], F[0]);
   R.C->ClassifyResponse(D[0], F[0], Response);
-  const long long Before = Allocations.load();
+  const long long Before = AllocationCount();
   int64_t Sum = 0;
   for (int32_t q = 0; q < Count; ++q) {
     Sum += R.C->Classify(D[static_cast<size_t>(q)], F[static_cast<size_t>(q)]);
     Sum += R.C->ClassifyResponse(D[static_cast<size_t>(q)], F[static_cast<size_t>(q)], Response);
   }
-  const long long After = Allocations.load();
+  const long long After = AllocationCount();
   EXPECT_NE(Sum, std::numeric_limits<int64_t>::min());  // keeps the loop
   return After - Before;
 }

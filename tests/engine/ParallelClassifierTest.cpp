@@ -112,8 +112,9 @@ TEST_P(ParallelClassifier, CopyRespondsBitForBitAndStaysApart) {
   ASSERT_EQ(Copy->TypeName(), Source->TypeName());
   ASSERT_EQ(Copy->ClassCount(), Source->ClassCount());
   // A setting the stream leaves out by its default rule is copied all the same.
-  if (const auto* Statistic = dynamic_cast<const TStatisticClassifier*>(Copy.get()))
+  if (const auto* Statistic = dynamic_cast<const TStatisticClassifier*>(Copy.get())) {
     EXPECT_EQ(Statistic->RejectProbability(), 0.0);
+  }
 
   const TRecords Queries = RandomRecords(300, 8);
   std::vector<double> Expected(static_cast<size_t>(Source->ClassCount()));

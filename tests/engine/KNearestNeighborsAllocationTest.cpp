@@ -1,6 +1,6 @@
 // Classifying with the k-NN classifier allocates nothing once its work
 // space has its size: counted through the replaced operator new of
-// bench/support/AllocationCounter.cpp, which this program links.
+// bench/support/AllocationCounter.cpp, which the engine tests link.
 #include <gtest/gtest.h>
 
 #include <cmath>
