@@ -72,7 +72,9 @@ public:
   }
 
 private:
-  static constexpr size_t kBlock = 1 << 20;
+  // Small enough that a short file does not cost a large zeroed buffer per
+  // pass; records longer than a block grow the buffer as needed.
+  static constexpr size_t kBlock = 1 << 16;
 
   [[noreturn]] void Fail(int32_t Line, const std::string& What) const {
     throw Exception(FSource + ":" + std::to_string(Line) + ": " + What);

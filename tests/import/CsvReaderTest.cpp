@@ -1,6 +1,7 @@
 // The CSV reader: quoting, missing cells, column kinds and the class column.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "CsvReader.h"
@@ -96,4 +97,26 @@ TEST(TCsvReader, MalformedInputNamesTheLine) {
   EXPECT_EQ(ErrorOf("a,b\n1,2\n\"open,2\n3,4\n"), "t.csv:3: unterminated quoted cell");
   EXPECT_EQ(ErrorOf("a,b\n\"x\"y,2\n"), "t.csv:2: text after the closing quote of a cell");
   EXPECT_EQ(ErrorOf("a,b\nx\"y,2\n"), "t.csv:2: quote inside an unquoted cell");
+}
+
+TEST(TCsvReader, RecordsAcrossReadBlocksAndCellsLongerThanABlock) {
+  // The file is read in blocks far smaller than this text: rows, quoted
+  // line breaks and a cell of 200 KB all cross block ends somewhere.
+  std::string Text = "n,note,class\n";
+  const std::string Long = "\"" + std::string(100000, 'x') + ",\n" + std::string(100000, 'y') + "\"";
+  for (int i = 0; i < 3000; ++i) {
+    Text += std::to_string(i) + ",";
+    Text += i == 1500 ? Long : (i % 7 == 0 ? "\"two\nlines\"" : "n" + std::to_string(i % 5));
+    Text += i % 2 ? ",odd\n" : ",even\n";
+  }
+  const TSourceDataset D = Parse(Text);
+  ASSERT_EQ(D.RowCount(), 3000u);
+  EXPECT_EQ(D.Cell(2999, 0), 2999);
+  EXPECT_EQ(D.Cell(1501, 0), 1501);
+  EXPECT_EQ(D.Attributes[2].Values, (std::vector<std::string>{"even", "odd"}));
+  const auto& Notes = D.Attributes[1].Values;
+  EXPECT_NE(std::find(Notes.begin(), Notes.end(), Long.substr(1, Long.size() - 2)), Notes.end());
+  // Line numbers count the line breaks inside quotes: 429 quoted pairs
+  // before row 2999 (every seventh row) and the long cell's one.
+  EXPECT_EQ(D.Lines[2999], 2 + 2999 + 429 + 1);
 }
