@@ -2,9 +2,9 @@
 // size (u16) at 2, file type at 4, block size in KB at 5, records (u32) at
 // 6, blocks in the file (u16) at 0x0C, first and last block (u16) at 0x0E
 // and 0x10, field count (u16) at 0x21, encryption word (u32) at 0x25, file
-// version at 0x39; from version 5 on a data header follows at 0x58 (its own
-// encryption word at 0x5C) and the field descriptions (type, size bytes)
-// start at 0x78 instead of 0x58.
+// version at 0x39 (3 to 12); from version 5 on a data header follows at
+// 0x58 (its own encryption word at 0x5C) and the field descriptions (type,
+// size bytes) start at 0x78 instead of 0x58.
 #include "ParadoxHeader.h"
 
 #include <unistd.h>
@@ -22,6 +22,7 @@ constexpr uint32_t EncryptionInDataHeader = 0xFF00FF00u;
 constexpr uint8_t FileTypeIndexed = 0, FileTypeNonIndexed = 2;
 constexpr unsigned char BcdFieldType = 0x17;
 constexpr int BcdFieldSize = 17;
+constexpr int FirstFileVersion = 3, LastFileVersion = 12;
 
 uint32_t U32(const unsigned char* P) { return GetU16LE(P) | (static_cast<uint32_t>(GetU16LE(P + 2)) << 16); }
 
@@ -54,7 +55,13 @@ TTableLayout THeaderCheck::Run() {
   unsigned char Head[DataHeaderEnd] = {};
   if (FileSize < FixedHeaderSize || !ReadAt(0, Head, FixedHeaderSize)) Refused("not a Paradox table file");
   if (Head[4] != FileTypeIndexed && Head[4] != FileTypeNonIndexed) Refused("not a Paradox table file");
-  const bool DataHeader = Head[0x39] >= 5;
+  // pxlib reads the data header only for the versions it knows (3 to 12);
+  // for any other byte it would take its encryption word from memory it
+  // never read, and decrypt the blocks with it for minutes.
+  const int Version = Head[0x39];
+  if (Version < FirstFileVersion || Version > LastFileVersion)
+    Refused("unknown file version " + std::to_string(Version));
+  const bool DataHeader = Version >= 5;
   if (DataHeader && (FileSize < DataHeaderEnd || !ReadAt(FixedHeaderSize, Head + FixedHeaderSize,
                                                          DataHeaderEnd - FixedHeaderSize)))
     Damaged("the header is cut short");
