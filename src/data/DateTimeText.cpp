@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "Convert.h"
+#include "Exceptions.h"
+
 namespace {
 
 // Days from 1970-01-01 to 1899-12-30 are -25569.
@@ -51,7 +54,14 @@ std::string FormatTime(int64_t MsOfDay) {
   return Buffer;
 }
 
+// Day numbers whose milliseconds fit in 64 bits with room to spare (some
+// 270 million years either way). A stored value beyond them, an infinity or
+// NaN is no point in time; counting its milliseconds would overflow.
+constexpr double MaxDays = 1e11;
+
 void Split(double Days, int64_t& Day, int64_t& Ms) {
+  if (!(std::fabs(Days) <= MaxDays))
+    throw EConvertError("Date and time value " + FloatToShortest(Days) + " is out of range");
   const int64_t Total = TotalMs(Days);
   Day = Total >= 0 ? Total / 86400000 : -((-Total + 86399999) / 86400000);
   Ms = Total - Day * 86400000;

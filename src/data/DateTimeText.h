@@ -6,7 +6,8 @@
 #include <string>
 #include <string_view>
 
-// "2024-03-01", "13:05:09", "2024-03-01 13:05:09".
+// "2024-03-01", "13:05:09", "2024-03-01 13:05:09". Values farther than 1e11
+// days from day 0, infinities and NaN throw EConvertError.
 std::string DateText(double Days);
 std::string TimeText(double Days);
 std::string DateTimeText(double Days);

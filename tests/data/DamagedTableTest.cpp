@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <cmath>
+#include <limits>
+
 #include "DataTestTables.h"
+#include "DateTimeText.h"
 #include "Exceptions.h"
 
 namespace fs = std::filesystem;
@@ -36,6 +40,32 @@ TEST(TTable, TruncatedParadoxFileIsReportedAsDamaged) {
   } catch (const Exception& E) {
     EXPECT_NE(E.Message().find("CUT.DB"), std::string::npos) << E.Message();
   }
+}
+
+// A stored date beyond any calendar (a damaged Paradox timestamp, a REAL in
+// an SQLite date column): its text overflowed while counting milliseconds.
+TEST(TTable, DateValuesBeyondTheCalendarAreConvertErrors) {
+  const double Day = *ParseDateTimeText("2024-03-01 13:05:09");
+  WriteBoth("MOMENTS", {{"ID", ftInteger}, {"At", ftDateTime}}, {{1, Day}});
+  Sql("INSERT INTO MOMENTS VALUES (2, 1e300), (3, -9e999)");
+  auto Session = MakeSession();
+  TTable Table(nullptr, Session.get());
+  Table.SetDatabaseName("SQ");
+  Table.SetTableName("MOMENTS");
+  Table.Open();
+  EXPECT_EQ(Table.FieldByName("At")->AsString(), "2024-03-01 13:05:09");
+  Table.Next();
+  EXPECT_EQ(MessageOf([&] { Table.FieldByName("At")->AsString(); }), "Date and time value 1e+300 is out of range");
+  Table.Next();
+  EXPECT_THROW(Table.FieldByName("At")->AsString(), EConvertError);
+  EXPECT_EQ(Table.FieldByName("ID")->AsInteger(), 3);  // the row itself still reads
+
+  // The texts themselves, at the edge of the range and beyond it.
+  EXPECT_NO_THROW(DateText(1e11));
+  EXPECT_EQ(TimeText(-1e11), "00:00:00");
+  EXPECT_THROW(DateText(std::nan("")), EConvertError);
+  EXPECT_THROW(TimeText(std::numeric_limits<double>::infinity()), EConvertError);
+  EXPECT_THROW(DateTimeText(1.0000001e11), EConvertError);
 }
 
 TEST(TTable, DeletedRowsAndWideIntegersInSqlite) {
