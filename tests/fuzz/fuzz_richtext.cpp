@@ -41,6 +41,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   // its own contract is tested in the demo's suite.
   static QTextDocument Document;
   FillTextDocument(Text, Document);
-  if (Output > 0 && Document.isEmpty()) __builtin_trap();
   return 0;
 }
