@@ -160,6 +160,11 @@ void TKNearestNeighbors::LoadFromStream(TStream& Stream) {
   if (!Names.empty() && !Names.ends_with("\r\n")) BadTail("class names not ended by CR LF");
   TStringList NameList;
   NameList.SetText(Names);
+  // Without stored examples nothing ends the names but the stream, so a NUL
+  // could sit inside one: a name this class could never save again.
+  for (int32_t i = 0; i < NameList.Count(); ++i)
+    if (NameList.Strings(i).find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
+      BadTail("class name " + std::to_string(i) + " holds a NUL or a line break");
 
   std::vector<TExampleRecord> Examples;
   bool SpanChanged = false;

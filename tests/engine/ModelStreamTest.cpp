@@ -328,6 +328,19 @@ TEST(TKNearestNeighborsModelStream, ClassNamesThatCannotBeLinesAreRefused) {
   EXPECT_EQ(S.Size(), 0);
 }
 
+// Found by fuzzing: without stored examples the names run to the end of the
+// stream, so a NUL could sit inside one, a model that loaded but could not
+// be saved (or copied) again.
+TEST(TKNearestNeighborsModelStream, ANulInsideAClassNameIsRefused) {
+  const Records R = MakeRecords(20, 1, 1, false, 3);
+  auto A = TrainedNeighbors(R, false);
+  Bytes B = Save(*A);
+  const std::string Names = A->Classes().Text();
+  B.insert(B.end() - static_cast<long>(Names.size()) + 1, 0);  // inside the first name
+  TKNearestNeighbors C(nullptr);
+  EXPECT_EQ(MessageOf([&] { Load(C, B); }), "Invalid stream format: class name 0 holds a NUL or a line break");
+}
+
 TEST(TKNearestNeighborsModelStream, EventEntriesAreWrittenAndSkipped) {
   TKNearestNeighbors A(nullptr);
   A.SetOnFirstRecord([](TObject*) {});
