@@ -175,14 +175,28 @@ private:
     return Left;
   }
 
+  // Parentheses and NOT nest by recursion; a hostile text must not run the
+  // stack out, and no filter a person writes comes near this depth.
+  static constexpr int32_t MaxNesting = 200;
+  struct TNestingGuard {
+    explicit TNestingGuard(TParser& P) : Parser(P) {
+      if (++Parser.FNesting > MaxNesting)
+        Parser.Fail(Parser.FToken.Position, "nested deeper than " + std::to_string(MaxNesting) + " levels");
+    }
+    ~TNestingGuard() { --Parser.FNesting; }
+    TParser& Parser;
+  };
+
   const TNode* ParseFactor() {
     if (IsKeyword("NOT")) {
+      const TNestingGuard Guard(*this);
       Advance();
       TNode* Node = NewNode(TNodeKind::nkNot);
       Node->Left = ParseFactor();
       return Node;
     }
     if (FToken.Kind == TTokenKind::tkLParen) {
+      const TNestingGuard Guard(*this);
       Advance();
       const TNode* Inner = ParseOr();
       if (FToken.Kind != TTokenKind::tkRParen) Fail(FToken.Position, "expected ')'" + Found());
@@ -270,6 +284,7 @@ private:
   std::string_view FText;
   const std::vector<TColumnInfo>& FColumns;
   std::vector<std::unique_ptr<TNode>>& FNodes;
+  int32_t FNesting = 0;
   size_t FPos = 0;
   TToken FToken;
 };

@@ -117,4 +117,21 @@ TEST(TFilterExpression, ErrorsNamePositionOrField) {
   EXPECT_EQ(ErrorOf("[] = 1"), "Filter error at position 1: empty field name");
 }
 
+// Found by fuzzing: thousands of nested parentheses ran the parser's
+// recursion out of stack. Deep nesting is an error; ordinary depth parses.
+TEST(TFilterExpression, NestingDeeperThanAnyFilterIsRefused) {
+  auto Nested = [](int Depth, const std::string& Open) {
+    std::string Text;
+    for (int i = 0; i < Depth; ++i) Text.append(Open);
+    Text.append("N = 5");
+    if (Open == "(") Text.append(static_cast<size_t>(Depth), ')');
+    return Text;
+  };
+  EXPECT_EQ(ErrorOf(Nested(200, "(")), "(no exception)");
+  EXPECT_EQ(ErrorOf(Nested(200, "NOT ")), "(no exception)");
+  EXPECT_EQ(ErrorOf(Nested(201, "(")), "Filter error at position 201: nested deeper than 200 levels");
+  EXPECT_EQ(ErrorOf(Nested(100000, "(")), "Filter error at position 201: nested deeper than 200 levels");
+  EXPECT_EQ(ErrorOf(Nested(5000, "NOT ")), "Filter error at position 801: nested deeper than 200 levels");
+}
+
 }  // namespace
