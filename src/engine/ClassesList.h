@@ -71,18 +71,19 @@ public:
   // Stores the value and moves the list total with it (copying a model).
   void AssignLearnedCases(int32_t Value);
 
-  // The writable views count as a change of the model: the caller may edit
+  // What the class has learned, one record per attribute. Reading is free;
+  // the Edit views count as a change of the model, since the caller may edit
   // the records through them (see TClassesList::ChangeCount).
-  std::vector<TDiscreteRecord>& Discrete() {
+  const std::vector<TDiscreteRecord>& Discrete() const { return FDiscrete; }
+  const std::vector<TFloatRecord>& Float() const { return FFloat; }
+  std::vector<TDiscreteRecord>& EditDiscrete() {
     Changed();
     return FDiscrete;
   }
-  const std::vector<TDiscreteRecord>& Discrete() const { return FDiscrete; }
-  std::vector<TFloatRecord>& Float() {
+  std::vector<TFloatRecord>& EditFloat() {
     Changed();
     return FFloat;
   }
-  const std::vector<TFloatRecord>& Float() const { return FFloat; }
 
   // The owner list's ChangeCount at this item's latest change: what is
   // derived from this item alone stays valid while it is the same.

@@ -596,14 +596,14 @@ double TLClassesList::DiscreteEntropyOf(const TClassesList& List, int32_t Attrib
   const int32_t K = List.Count();
   int32_t V = 0;
   for (int32_t c = 0; c < K; ++c) {
-    const auto& D = std::as_const(*List.GetData(c)).Discrete();
+    const auto& D = List.GetData(c)->Discrete();
     if (a < D.size() && D[a].ValueCount > V) V = D[a].ValueCount;
   }
   double Sum = 0.0;
   for (int32_t v = 0; v < V; ++v) {
     float Best = 0.0f;
     for (int32_t c = 0; c < K; ++c) {
-      const auto& D = std::as_const(*List.GetData(c)).Discrete();
+      const auto& D = List.GetData(c)->Discrete();
       if (a >= D.size()) continue;
       const TDiscreteRecord& R = D[a];
       // A record that holds no count for v (or no values at all) cannot give
@@ -626,7 +626,7 @@ double TLClassesList::FloatEntropyOf(const TClassesList& List, int32_t Attribute
   std::vector<TFloatRecord> A;
   A.reserve(static_cast<size_t>(K));
   for (int32_t c = 0; c < K; ++c) {
-    const auto& F = std::as_const(*List.GetData(c)).Float();
+    const auto& F = List.GetData(c)->Float();
     A.push_back(a < F.size() ? F[a] : TFloatRecord{});
   }
   QuickSort(A, 0, K - 1);

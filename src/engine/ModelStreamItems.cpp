@@ -177,7 +177,7 @@ void TStatisticClassifier::LoadFromStream(TStream& Stream) {
     for (int32_t a = 0; a < FClasses->DiscreteCount(); ++a) {
       int64_t Sum = 0;
       for (int32_t i = 0; i < FClasses->Count(); ++i)
-        for (int32_t C : std::as_const(*FClasses->GetData(i)).Discrete()[static_cast<size_t>(a)].Counts) Sum += C;
+        for (int32_t C : FClasses->GetData(i)->Discrete()[static_cast<size_t>(a)].Counts) Sum += C;
       if (Sum > std::numeric_limits<int32_t>::max()) BadRecord("value counts above 2147483647");
     }
   } catch (...) {

@@ -158,14 +158,14 @@ std::vector<TDiscreteRecord>& TBClassesList::TotalsFor(const TBClassesListItem& 
 
 void TBClassesList::RebuildTotals() const {
   size_t Attributes = static_cast<size_t>(std::max(DiscreteCount(), 0));
-  for (int32_t c = 0; c < Count(); ++c) Attributes = std::max(Attributes, std::as_const(*GetData(c)).Discrete().size());
+  for (int32_t c = 0; c < Count(); ++c) Attributes = std::max(Attributes, GetData(c)->Discrete().size());
   FTotals.assign(Attributes, TDiscreteRecord{});
   std::vector<int64_t> Sum;
   for (size_t i = 0; i < Attributes; ++i) {
     TDiscreteRecord& T = FTotals[i];
     size_t Length = 0;
     for (int32_t c = 0; c < Count(); ++c) {
-      const auto& Records = std::as_const(*GetData(c)).Discrete();
+      const auto& Records = GetData(c)->Discrete();
       if (i >= Records.size()) continue;
       const TDiscreteRecord& R = Records[i];
       T.ValueCount = std::max(T.ValueCount, R.ValueCount);
@@ -173,7 +173,7 @@ void TBClassesList::RebuildTotals() const {
     }
     Sum.assign(Length, 0);
     for (int32_t c = 0; c < Count(); ++c) {
-      const auto& Records = std::as_const(*GetData(c)).Discrete();
+      const auto& Records = GetData(c)->Discrete();
       if (i >= Records.size()) continue;
       const std::vector<int32_t>& Counts = Records[i].Counts;
       for (size_t v = 0; v < Counts.size(); ++v) Sum[v] += Counts[v];

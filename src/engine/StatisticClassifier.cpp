@@ -51,25 +51,25 @@ void TStatisticClassifier::SetFloatAttributeCount(int32_t Value) {
 void TStatisticClassifier::DiscreteAttributeStateSet(int32_t Index, bool Value) {
   if (Index > FClasses->DiscreteCount() - 1) throw Exception("Index > DiscreteCount-1!");
   if (Index < 0) throw Exception("Index < 0!");
-  for (int32_t i = 0; i < FClasses->Count(); ++i) FClasses->GetData(i)->Discrete()[static_cast<size_t>(Index)].Enabled = Value;
+  for (int32_t i = 0; i < FClasses->Count(); ++i) FClasses->GetData(i)->EditDiscrete()[static_cast<size_t>(Index)].Enabled = Value;
 }
 
 void TStatisticClassifier::FloatAttributeStateSet(int32_t Index, bool Value) {
   if (Index > FClasses->FloatCount() - 1) throw Exception("Index > FloatCount-1!");
   if (Index < 0) throw Exception("Index < 0!");
-  for (int32_t i = 0; i < FClasses->Count(); ++i) FClasses->GetData(i)->Float()[static_cast<size_t>(Index)].Enabled = Value;
+  for (int32_t i = 0; i < FClasses->Count(); ++i) FClasses->GetData(i)->EditFloat()[static_cast<size_t>(Index)].Enabled = Value;
 }
 
 bool TStatisticClassifier::DiscreteAttributeStateGet(int32_t Index) const {
   if (Index > FDiscreteAttributeCount - 1) throw Exception("Index > DiscreteAttributeCount-1");
   if (Index < 0) throw Exception("Index < 0");
-  return std::as_const(*FClasses->GetData(0)).Discrete()[static_cast<size_t>(Index)].Enabled;
+  return FClasses->GetData(0)->Discrete()[static_cast<size_t>(Index)].Enabled;
 }
 
 bool TStatisticClassifier::FloatAttributeStateGet(int32_t Index) const {
   if (Index > FFloatAttributeCount - 1) throw Exception("Index > FloatAttributeCount-1");
   if (Index < 0) throw Exception("Index < 0");
-  return std::as_const(*FClasses->GetData(0)).Float()[static_cast<size_t>(Index)].Enabled;
+  return FClasses->GetData(0)->Float()[static_cast<size_t>(Index)].Enabled;
 }
 
 void TStatisticClassifier::Learn(const std::string& ClassName, std::span<const int32_t> DiscreteRecord,

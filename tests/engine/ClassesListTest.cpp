@@ -143,17 +143,17 @@ TEST(TClassesList, ResetsKeepWhatTheyShould) {
   F.LearnInto(0);
   F.LearnInto(1);
   TClassesListItem& A = *L.GetData(0);
-  A.Discrete()[0].Enabled = false;
-  A.Discrete()[1].Weight = 3.0;
-  A.Float()[0].Enabled = false;
-  A.Float()[0].Weight = 0.5;
+  A.EditDiscrete()[0].Enabled = false;
+  A.EditDiscrete()[1].Weight = 3.0;
+  A.EditFloat()[0].Enabled = false;
+  A.EditFloat()[0].Weight = 0.5;
 
   A.ResetWeights();
   EXPECT_EQ(A.Discrete()[1].Weight, 1.0);
   EXPECT_EQ(A.Float()[0].Weight, 1.0);
   EXPECT_EQ(A.Discrete()[1].Count, 1);
   EXPECT_FALSE(A.Discrete()[0].Enabled);
-  A.Discrete()[1].Weight = 3.0;
+  A.EditDiscrete()[1].Weight = 3.0;
 
   A.SoftReset();
   EXPECT_FALSE(A.Discrete()[0].Enabled);

@@ -182,7 +182,7 @@ TEST(TNaiveBayes, KeptFactorsGiveTheItemsResponsesThroughLearningAndChanges) {
     R.ExpectItemResponses("class 0 off");
     B.Classes()->GetData(0)->SetEnabled(true);
     // Counts edited through the writable view (Totals then follow on request).
-    std::vector<int32_t>& Counts = B.Classes()->GetData(B.Classes()->Count() - 1)->Discrete()[0].Counts;
+    std::vector<int32_t>& Counts = B.Classes()->GetData(B.Classes()->Count() - 1)->EditDiscrete()[0].Counts;
     if (Counts.size() > 1) Counts[1] += 5;
     R.ExpectItemResponses("counts edited");
     B.Classes()->InvalidateTotals();
@@ -257,17 +257,17 @@ TEST(TLinearClassifier, KeptScoresGiveTheItemsResponsesThroughLearningAndChanges
     // of the plain sums.
     TClassesListItem& Last = *L.Classes()->GetData(L.Classes()->Count() - 1);
     if (Shape.Discrete > 0) {
-      Last.Discrete()[0].Weight = 0.5;
+      Last.EditDiscrete()[0].Weight = 0.5;
       R.ExpectItemResponses("weight 0.5");
-      Last.Discrete()[0].Weight = 1.0;
-      TDiscreteRecord& Rec = Last.Discrete()[0];
+      Last.EditDiscrete()[0].Weight = 1.0;
+      TDiscreteRecord& Rec = Last.EditDiscrete()[0];
       if (Rec.ValueCount > 1) {
         Rec.Counts[Rec.Mode == 0 ? 1 : 0] = Rec.Counts[Rec.Mode] + 3;
         R.ExpectItemResponses("count above the mode");
       }
     }
     if (Shape.Float > 0) {
-      Last.Float()[0].Weight = 3.0;
+      Last.EditFloat()[0].Weight = 3.0;
       R.ExpectItemResponses("float weight 3");
       Last.ResetWeights();
       R.ExpectItemResponses("weights reset");
@@ -379,7 +379,7 @@ TEST(TLinearClassifier, ClassifyingAllocatesNothing) {
   R.Learn(2000, 10);
   EXPECT_EQ(AllocationsWhileClassifying(R, 500), 0);
   R.C->SetUsePriorProbability(true);
-  R.C->Classes()->GetData(0)->Discrete()[0].Weight = 2.0;  // one class summed the extended way
+  R.C->Classes()->GetData(0)->EditDiscrete()[0].Weight = 2.0;  // one class summed the extended way
   EXPECT_EQ(AllocationsWhileClassifying(R, 500), 0);
 }
 

@@ -338,12 +338,12 @@ TEST(TLClassesListItem, WeightedResponsesFollowTheFormula) {
   // All weights 1, then a non-unit weight in the middle and at the start.
   for (int Round = 0; Round < 3; ++Round) {
     if (Round == 1) {
-      I.Discrete()[1].Weight = 0.3;
-      I.Float()[1].Weight = 2.5;
+      I.EditDiscrete()[1].Weight = 0.3;
+      I.EditFloat()[1].Weight = 2.5;
     }
     if (Round == 2) {
-      I.Discrete()[0].Weight = 1e-3;
-      I.Float()[0].Weight = 7.0 / 3.0;
+      I.EditDiscrete()[0].Weight = 1e-3;
+      I.EditFloat()[0].Weight = 7.0 / 3.0;
     }
     double Wd = 0, Wf = 0, ExpWd = 0, ExpWf = 0;
     const double Want = Expected(ExpWd, ExpWf);

@@ -197,7 +197,7 @@ TEST(TLinearClassifierModelStream, RoundTripClassifiesAsBefore) {
   LearnAll(*A, R);
   A->SetAttributeEnabled(2, false);
   A->SetAttributeEnabled(5, false);
-  A->Classes()->GetData(1)->Discrete()[0].Weight = 0.5;
+  A->Classes()->GetData(1)->EditDiscrete()[0].Weight = 0.5;
   A->SetName("Model");
 
   TLinearClassifier B(nullptr);

@@ -121,7 +121,7 @@ TEST(TNaiveBayes, AllClassesAtOnceAnswerAsEachClassAlone) {
   for (int n = 0; n < 400; ++n) B->LearnIndex(Class(Rng), IntVec{Value(Rng), Value(Rng), Value(Rng), 1}, FloatVec{});
   B->Classes()->GetData(3)->SetEnabled(false);
   B->Classes()->GetData(8)->SetEnabled(false);
-  B->Classes()->GetData(5)->Discrete()[2].Enabled = false;
+  B->Classes()->GetData(5)->EditDiscrete()[2].Enabled = false;
   for (int n = 0; n < 50; ++n) {
     const IntVec Query{Value(Rng), Value(Rng), Value(Rng), Value(Rng) + 1};
     std::vector<double> All(19);
@@ -251,7 +251,7 @@ TEST(TNaiveBayes, CountsPlacedFromOutsideAreSummedBeforeUse) {
   auto Loaded = MakeClassifier<TNaiveBayes>(1);
   for (int32_t c = 0; c < 2; ++c) {
     Loaded->Classes()->Add(Learned->Classes()->Strings(c));
-    Loaded->Classes()->GetData(c)->Discrete() = Learned->Classes()->GetData(c)->Discrete();
+    Loaded->Classes()->GetData(c)->EditDiscrete() = Learned->Classes()->GetData(c)->Discrete();
   }
   // Equal priors of 1/2: A answers (2 x 0.5 + 2) / 4 = 0.75, B 0.25.
   auto R = Responses(*Loaded, {0});
@@ -263,7 +263,7 @@ TEST(TNaiveBayes, CountsPlacedFromOutsideAreSummedBeforeUse) {
   // A damaged record (counts shorter than its ValueCount, more records than
   // the attribute count) is read without leaving the arrays.
   TClassesListItem* Damaged = Loaded->Classes()->GetData(1);
-  Damaged->Discrete()[0].ValueCount = 40;
+  Damaged->EditDiscrete()[0].ValueCount = 40;
   Loaded->Classes()->InvalidateTotals();
   R = Responses(*Loaded, {30});
   EXPECT_DOUBLE_EQ(R[1], 0.5 * (2 * 0.5 / (2 + 0)) * 2);
@@ -272,7 +272,7 @@ TEST(TNaiveBayes, CountsPlacedFromOutsideAreSummedBeforeUse) {
   Loaded->Learn("B", IntVec{30}, FloatVec{});
   EXPECT_EQ(Damaged->Discrete()[0].Counts[30], 1);
   EXPECT_EQ(Loaded->Classes()->Totals()[0].Counts[30], 1);
-  Damaged->Discrete().push_back(Damaged->Discrete()[0]);
+  Damaged->EditDiscrete().push_back(Damaged->Discrete()[0]);
   Damaged->LearnDiscrete(IntVec{1, 2});
   EXPECT_EQ(Loaded->Classes()->Totals().size(), 2u);
   EXPECT_EQ(Loaded->Classes()->Totals()[1].Counts[2], 1);

@@ -80,7 +80,7 @@ TEST(TStatisticClassifier, ClassifyComparesAt32BitsClassifyResponseAt64) {
   // Value 0 of the second attribute lies below ValueCount but was never seen:
   // score 0 with weight counting. B's slightly lighter weight lifts its
   // response above 0.5 by less than a float can show.
-  C->Classes()->GetData(1)->Discrete()[1].Weight = 1.0 - 1e-12;
+  C->Classes()->GetData(1)->EditDiscrete()[1].Weight = 1.0 - 1e-12;
   std::vector<double> R(2);
   EXPECT_EQ(C->ClassifyResponse(IntVec{0, 0}, FloatVec{}, R), 1);
   EXPECT_GT(R[1], R[0]);
