@@ -1,0 +1,243 @@
+// The extension inside a real server: the aggregate learns what the tool
+// learns, classifies as the tool classifies, runs as a parallel plan whose
+// merged model matches the sequential one class by class, and turns every
+// bad value into an error that names it while the server stays up.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+#include <tuple>
+
+#include "Classifier.h"
+#include "DBClassifier.h"
+#include "DataSource.h"
+#include "PgTestSupport.h"
+#include "PropertyStream.h"
+#include "SampleComponents.h"
+#include "SampleDatabase.h"
+#include "SampleModels.h"
+#include "Stream.h"
+#include "Table.h"
+#include "TestSupport.h"
+
+namespace {
+
+const char* const Kinds[] = {"lc", "nb", "knn"};
+
+class PelloryLearnSql : public ::testing::Test {
+protected:
+  void SetUp() override {
+    const std::string Reason = InstallExtension();
+    if (!Reason.empty()) GTEST_SKIP() << Reason;
+    Db = std::make_unique<TScratchDatabase>();
+  }
+  TPgConnection& Sql() { return Db->Connection(); }
+
+  std::unique_ptr<TScratchDatabase> Db;
+};
+
+std::unique_ptr<TTable> OpenSample(const TSqlTable& T) {
+  static const TDataSource Source(SampleDataFolder(), false);
+  return Source.OpenTable(T.Name);
+}
+
+// What `pellory train` writes for the table.
+std::vector<uint8_t> ToolModel(const TSqlTable& T, const std::string& Kind) {
+  const std::unique_ptr<TTable> Table = OpenSample(T);
+  const std::unique_ptr<TClassifier> C = NewSampleClassifier(ClassifierClassName(Kind));
+  LearnSampleTable(*Table, *C);
+  TMemoryStream Stream;
+  C->SaveToStream(Stream);
+  return Stream.Bytes();
+}
+
+// A model stream loaded as `pellory classify` loads a model file.
+std::unique_ptr<TClassifier> LoadModel(const std::vector<uint8_t>& Bytes) {
+  TMemoryStream Stream(Bytes);
+  std::unique_ptr<TClassifier> C = NewSampleClassifier(ReadComponentClassName(Stream));
+  Stream.SetPosition(0);
+  C->LoadFromStream(Stream);
+  return C;
+}
+
+// The guesses of `pellory classify` with the model, in ID order.
+std::vector<std::string> ToolGuesses(const TSqlTable& T, const std::vector<uint8_t>& Model) {
+  const std::unique_ptr<TTable> Table = OpenSample(T);
+  const std::unique_ptr<TClassifier> C = LoadModel(Model);
+  const std::unique_ptr<TDBClassifier> Binding = BindModelToTable(*Table, *C);
+  std::vector<std::string> Guesses;
+  ClassifySampleTable(*Table, *Binding, 1, [&](const TRowGuess& Row) { Guesses.push_back(C->ClassName(Row.Guess)); });
+  return Guesses;
+}
+
+std::string Hex(const std::vector<uint8_t>& Bytes) {
+  std::string Text = "'\\x";
+  for (uint8_t B : Bytes) {
+    static const char Digits[] = "0123456789abcdef";
+    Text += Digits[B >> 4];
+    Text += Digits[B & 15];
+  }
+  return Text + "'::bytea";
+}
+
+std::vector<double> ParseArray(const std::string& Text) {
+  std::vector<double> Values;
+  std::stringstream In(Text.substr(1, Text.size() - 2));
+  std::string Item;
+  while (std::getline(In, Item, ',')) Values.push_back(std::strtod(Item.c_str(), nullptr));
+  return Values;
+}
+
+void UseTwoWorkers(TPgConnection& Db, const TSqlTable& T) {
+  Db.Exec("SET max_parallel_workers_per_gather = 2; SET parallel_setup_cost = 0; SET parallel_tuple_cost = 0;"
+          "SET min_parallel_table_scan_size = 0; SET parallel_leader_participation = off");
+  Db.Exec("ALTER TABLE " + T.SqlName + " SET (parallel_workers = 2)");
+}
+
+// Largest relative difference of the float means and deviations; every
+// discrete statistic and count must be equal. Classes are matched by name.
+double CompareStatistics(const TStatisticClassifier& Seq, const TStatisticClassifier& Par) {
+  double Worst = 0.0;
+  EXPECT_EQ(Seq.ClassCount(), Par.ClassCount());
+  for (int32_t I = 0; I < Seq.ClassCount(); ++I) {
+    const int32_t J = Par.ClassIndex(Seq.ClassName(I));
+    EXPECT_GE(J, 0) << Seq.ClassName(I);
+    if (J < 0) continue;
+    const TClassesListItem& A = *Seq.Classes()->GetData(I);
+    const TClassesListItem& B = *Par.Classes()->GetData(J);
+    EXPECT_EQ(A.Discrete().size(), B.Discrete().size());
+    for (size_t K = 0; K < std::min(A.Discrete().size(), B.Discrete().size()); ++K) {
+      const TDiscreteRecord &X = A.Discrete()[K], &Y = B.Discrete()[K];
+      EXPECT_EQ(std::tie(X.Counts, X.ValueCount, X.Count, X.Mode), std::tie(Y.Counts, Y.ValueCount, Y.Count, Y.Mode))
+          << "class " << Seq.ClassName(I) << ", discrete attribute " << K;
+    }
+    EXPECT_EQ(A.Float().size(), B.Float().size());
+    for (size_t K = 0; K < std::min(A.Float().size(), B.Float().size()); ++K) {
+      const TFloatRecord &X = A.Float()[K], &Y = B.Float()[K];
+      EXPECT_EQ(X.Count, Y.Count) << "class " << Seq.ClassName(I) << ", float attribute " << K;
+      for (const auto& [U, V] : {std::pair{X.Mean, Y.Mean}, std::pair{X.StdDev, Y.StdDev}})
+        if (U != V) Worst = std::max(Worst, std::abs(U - V) / std::max(std::abs(U), std::abs(V)));
+    }
+  }
+  return Worst;
+}
+
+// The stored examples as (class name, values) in a fixed order.
+using TNamedExample = std::tuple<std::string, std::vector<int32_t>, std::vector<double>>;
+std::vector<TNamedExample> NamedExamples(const TKNearestNeighbors& C) {
+  std::vector<TNamedExample> Result;
+  for (const TExampleRecord& E : C.Examples())
+    Result.emplace_back(C.ClassName(E.ClassIndex), E.DiscreteValues, E.FloatValues);
+  std::sort(Result.begin(), Result.end());
+  return Result;
+}
+
+}  // namespace
+
+// No parallel workers: the aggregate writes the bytes `pellory train`
+// writes, and pellory_classify guesses what `pellory classify` guesses, row
+// for row, for every sample table and kind.
+TEST_F(PelloryLearnSql, LearnsAndClassifiesAsTheTool) {
+  Sql().Exec("SET max_parallel_workers_per_gather = 0");
+  for (const TSqlTable& T : LoadSampleTables(Sql())) {
+    for (const std::string Kind : Kinds) {
+      SCOPED_TRACE(T.Name + " " + Kind);
+      const std::vector<uint8_t> Model = Sql().Bytes(T.LearnSql(Kind));
+      EXPECT_EQ(Model, ToolModel(T, Kind));
+      const std::vector<std::string> Guesses =
+          Sql().Column("SELECT pellory_classify(m.pellory_learn, " + T.DiscreteSql + ", " + T.FloatSql + ") FROM " +
+                       T.SqlName + ", (" + T.LearnSql(Kind) + ") AS m ORDER BY \"ID\"");
+      EXPECT_EQ(Guesses, ToolGuesses(T, Model));
+    }
+  }
+}
+
+// Two workers and no leader: every row reaches the leader as a serialized
+// partial state, and the merged model equals the sequential one class by
+// class; the guesses differ at exact ties only.
+TEST_F(PelloryLearnSql, ParallelWorkersLearnShardsThatMerge) {
+  double Worst = 0.0;
+  int32_t Differing = 0, Ties = 0;
+  for (const TSqlTable& T : LoadSampleTables(Sql())) {
+    for (const std::string Kind : Kinds) {
+      SCOPED_TRACE(T.Name + " " + Kind);
+      Sql().Exec("SET max_parallel_workers_per_gather = 0");
+      const std::vector<uint8_t> Sequential = Sql().Bytes(T.LearnSql(Kind));
+      UseTwoWorkers(Sql(), T);
+      const std::string Plan = Sql().Text("EXPLAIN (COSTS OFF) " + T.LearnSql(Kind));
+      const size_t Finalize = Plan.find("Finalize Aggregate"), Gather = Plan.find("Gather"),
+                   Partial = Plan.find("Partial Aggregate");
+      ASSERT_TRUE(Finalize < Gather && Gather < Partial && Partial != std::string::npos) << Plan;
+      const std::string Run = Sql().Text("EXPLAIN (ANALYZE, COSTS OFF, TIMING OFF, SUMMARY OFF) " + T.LearnSql(Kind));
+      EXPECT_EQ(Run.find("Workers Launched: 0"), std::string::npos) << Run;
+      const std::vector<uint8_t> Parallel = Sql().Bytes(T.LearnSql(Kind));
+
+      const std::unique_ptr<TClassifier> Seq = LoadModel(Sequential), Par = LoadModel(Parallel);
+      if (auto* S = dynamic_cast<TStatisticClassifier*>(Seq.get())) {
+        const double D = CompareStatistics(*S, dynamic_cast<TStatisticClassifier&>(*Par));
+        EXPECT_TRUE(Kind == "lc" || D == 0.0) << "naive Bayes learns no floats";
+        Worst = std::max(Worst, D);
+      } else {
+        EXPECT_EQ(NamedExamples(dynamic_cast<TKNearestNeighbors&>(*Seq)),
+                  NamedExamples(dynamic_cast<TKNearestNeighbors&>(*Par)));
+      }
+
+      Sql().Exec("SET max_parallel_workers_per_gather = 0");
+      const std::string Row = T.DiscreteSql + ", " + T.FloatSql;
+      const TPgResult R = Sql().Exec(
+          "SELECT pellory_classify(" + Hex(Sequential) + ", " + Row + "), pellory_classify(" + Hex(Parallel) + ", " +
+          Row + "), pellory_responses(" + Hex(Sequential) + ", " + Row + "), pellory_responses(" + Hex(Parallel) +
+          ", " + Row + ") FROM " + T.SqlName + " ORDER BY \"ID\"");
+      for (int I = 0; I < PQntuples(R.get()); ++I) {
+        const std::string A = PQgetvalue(R.get(), I, 0), B = PQgetvalue(R.get(), I, 1);
+        if (A == B) continue;
+        ++Differing;
+        const int32_t Ia = Seq->ClassIndex(A), Ib = Seq->ClassIndex(B);
+        const std::vector<double> Rs = ParseArray(PQgetvalue(R.get(), I, 2)), Rp = ParseArray(PQgetvalue(R.get(), I, 3));
+        const bool Tie = Ia >= 0 && Ib >= 0 && (Rs[Ia] == Rs[Ib] || Rp[Ia] == Rp[Ib]);
+        Ties += Tie;
+        EXPECT_TRUE(Tie) << "row " << I + 1 << ": " << A << " against " << B;
+      }
+    }
+  }
+  std::cout << "largest relative difference of linear means and deviations: " << Worst << "; " << Differing
+            << " guesses differ, " << Ties << " of them at exact ties\n";
+  EXPECT_LE(Worst, 1e-12);
+}
+
+// Each bad value raises an error that names what is wrong, and the
+// connection goes on working; shards of different shapes are refused
+// whether a worker or the merge meets them first.
+TEST_F(PelloryLearnSql, BadValuesRaiseErrorsThatNameThem) {
+  Sql().Exec("CREATE TABLE e AS SELECT i, i % 2 AS c, ARRAY[i % 3]::int4[] AS d, ARRAY[i * 0.5]::float8[] AS f"
+             " FROM generate_series(1, 20000) i");
+  const std::string Model = "(SELECT pellory_learn('lc', c, d, f) FROM e)";
+  const struct {
+    std::string Sql;
+    std::string Message;
+  } Cases[] = {
+      {"SELECT pellory_learn('svm', c, d, f) FROM e", "pellory_learn: kind 'svm' is not one of lc, nb, knn"},
+      {"SELECT pellory_learn('nb', c, d, f, 'K=3') FROM e", "pellory_learn: setting 'K' applies to knn only, not nb"},
+      {"SELECT pellory_learn('lc', c, CASE WHEN i = 7 THEN ARRAY[1, 2] ELSE d END, f) FROM e",
+       "pellory_learn: discrete has 2 elements in this row, the first row had 1"},
+      {"SELECT pellory_learn('lc', c - 1, d, f) FROM e", "pellory_learn: class code -1 is outside 0..16777215"},
+      {"SELECT pellory_learn('lc', c::text, ARRAY[[1]], f) FROM e", "pellory_learn: discrete has 2 dimensions, not one"},
+      {"SELECT pellory_learn('lc', NULL::text, d, f) FROM e", "pellory_learn: class is NULL"},
+      {"SELECT pellory_classify('\\x0102', d, f) FROM e", "pellory_classify: the model is not a model stream"},
+      {"SELECT pellory_responses(" + Model + ", ARRAY[1, 2], f) FROM e",
+       "pellory_responses: discrete has 2 elements, the model has 1 discrete attributes"},
+  };
+  for (const auto& C : Cases) {
+    EXPECT_EQ(Sql().ErrorOf(C.Sql).substr(0, C.Message.size()), C.Message) << C.Sql;
+    EXPECT_EQ(Sql().Column("SELECT 1"), std::vector<std::string>{"1"});
+  }
+  TSqlTable E;
+  E.SqlName = "e";
+  UseTwoWorkers(Sql(), E);
+  const std::string Shards = Sql().ErrorOf(
+      "SELECT pellory_learn('nb', c, CASE WHEN i > 10000 THEN ARRAY[1, 2] ELSE d END, f) FROM e");
+  EXPECT_NE(Shards.find("discrete"), std::string::npos) << Shards;
+  EXPECT_EQ(Sql().Column("SELECT 1"), std::vector<std::string>{"1"});
+}
