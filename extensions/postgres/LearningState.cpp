@@ -33,13 +33,6 @@ std::string ReadText(TStream& Stream, const char* What) {
 
 std::string Quoted(std::string_view Text) { return "'" + std::string(Text) + "'"; }
 
-// TEMPORARY until the engine's Merge and learning state land: the model
-// stream stands in for the state (it drops learned-case counts) and merging
-// is refused.
-void SaveClassifierState(const TClassifier& C, TStream& Stream) { C.SaveToStream(Stream); }
-void LoadClassifierState(TClassifier& C, TStream& Stream) { C.LoadFromStream(Stream); }
-void MergeClassifier(TClassifier&, const TClassifier&) { throw Exception("merging is not built yet"); }
-
 }  // namespace
 
 TLearningState::TLearningState(std::string_view Kind, std::string_view Settings, int32_t DiscreteCount,
@@ -100,7 +93,7 @@ void TLearningState::Merge(const TLearningState& Other) {
     throw Exception("partial states of different shapes meet: " + std::to_string(FDiscrete.size()) +
                     " discrete and " + std::to_string(FFloat.size()) + " float values against " +
                     std::to_string(Other.FDiscrete.size()) + " and " + std::to_string(Other.FFloat.size()));
-  MergeClassifier(*FClassifier, *Other.FClassifier);
+  FClassifier->Merge(*Other.FClassifier);
 }
 
 std::unique_ptr<TLearningState> TLearningState::Copy() const {
@@ -123,7 +116,7 @@ void TLearningState::SaveTo(TStream& Stream) const {
   WriteText(Stream, FSettings);
   Stream.WriteInt32(static_cast<int32_t>(FDiscrete.size()));
   Stream.WriteInt32(static_cast<int32_t>(FFloat.size()));
-  SaveClassifierState(*FClassifier, Stream);
+  FClassifier->SaveState(Stream);
 }
 
 std::span<const uint8_t> TLearningState::Serialize() {
@@ -145,7 +138,7 @@ std::unique_ptr<TLearningState> TLearningState::Deserialize(std::span<const uint
   const int32_t FloatCount = Stream.ReadInt32();
   if (DiscreteCount < 0 || FloatCount < 0) throw Exception("damaged learning state: negative attribute count");
   auto Result = std::make_unique<TLearningState>(Kind, Settings, DiscreteCount, FloatCount);
-  LoadClassifierState(*Result->FClassifier, Stream);
+  Result->FClassifier->LoadState(Stream);
   if (Result->FClassifier->DiscreteAttributeCount() != DiscreteCount ||
       Result->FClassifier->FloatAttributeCount() != FloatCount)
     throw Exception("damaged learning state: its model does not have its attribute counts");

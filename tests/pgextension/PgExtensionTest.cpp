@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iostream>
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
@@ -96,6 +97,16 @@ void UseTwoWorkers(TPgConnection& Db, const TSqlTable& T) {
   Db.Exec("ALTER TABLE " + T.SqlName + " SET (parallel_workers = 2)");
 }
 
+std::vector<int32_t> SeenCounts(const TDiscreteRecord& R) {
+  std::vector<int32_t> Counts = R.Counts;
+  while (!Counts.empty() && Counts.back() == 0) Counts.pop_back();
+  return Counts;
+}
+
+int32_t CountAt(const TDiscreteRecord& R, int32_t Value) {
+  return Value >= 0 && Value < static_cast<int32_t>(R.Counts.size()) ? R.Counts[static_cast<size_t>(Value)] : 0;
+}
+
 // Largest relative difference of the float means and deviations; every
 // discrete statistic and count must be equal. Classes are matched by name.
 double CompareStatistics(const TStatisticClassifier& Seq, const TStatisticClassifier& Par) {
@@ -110,8 +121,13 @@ double CompareStatistics(const TStatisticClassifier& Seq, const TStatisticClassi
     EXPECT_EQ(A.Discrete().size(), B.Discrete().size());
     for (size_t K = 0; K < std::min(A.Discrete().size(), B.Discrete().size()); ++K) {
       const TDiscreteRecord &X = A.Discrete()[K], &Y = B.Discrete()[K];
-      EXPECT_EQ(std::tie(X.Counts, X.ValueCount, X.Count, X.Mode), std::tie(Y.Counts, Y.ValueCount, Y.Count, Y.Mode))
+      // Counts past the last value seen are zeros whose number depends on
+      // how the array grew; the mode of tied counts depends on the order
+      // the rows came in, which the workers do not keep.
+      const std::vector<int32_t> Cx = SeenCounts(X), Cy = SeenCounts(Y);
+      EXPECT_EQ(std::tie(Cx, X.ValueCount, X.Count), std::tie(Cy, Y.ValueCount, Y.Count))
           << "class " << Seq.ClassName(I) << ", discrete attribute " << K;
+      EXPECT_EQ(CountAt(X, X.Mode), CountAt(X, Y.Mode)) << "the modes have the same count";
     }
     EXPECT_EQ(A.Float().size(), B.Float().size());
     for (size_t K = 0; K < std::min(A.Float().size(), B.Float().size()); ++K) {
@@ -185,11 +201,14 @@ TEST_F(PelloryLearnSql, ParallelWorkersLearnShardsThatMerge) {
       }
 
       Sql().Exec("SET max_parallel_workers_per_gather = 0");
-      const std::string Row = T.DiscreteSql + ", " + T.FloatSql;
+      // Responses only where the guesses differ (OFFSET 0 keeps each
+      // guess computed once).
       const TPgResult R = Sql().Exec(
-          "SELECT pellory_classify(" + Hex(Sequential) + ", " + Row + "), pellory_classify(" + Hex(Parallel) + ", " +
-          Row + "), pellory_responses(" + Hex(Sequential) + ", " + Row + "), pellory_responses(" + Hex(Parallel) +
-          ", " + Row + ") FROM " + T.SqlName + " ORDER BY \"ID\"");
+          "SELECT a, b, CASE WHEN a <> b THEN pellory_responses(" + Hex(Sequential) + ", d, f) END,"
+          " CASE WHEN a <> b THEN pellory_responses(" + Hex(Parallel) + ", d, f) END FROM (SELECT pellory_classify(" +
+          Hex(Sequential) + ", d, f) AS a, pellory_classify(" + Hex(Parallel) + ", d, f) AS b, d, f, \"ID\" FROM (SELECT " +
+          T.DiscreteSql + " AS d, " + T.FloatSql + " AS f, \"ID\" FROM " + T.SqlName +
+          ") AS r OFFSET 0) AS g ORDER BY \"ID\"");
       for (int I = 0; I < PQntuples(R.get()); ++I) {
         const std::string A = PQgetvalue(R.get(), I, 0), B = PQgetvalue(R.get(), I, 1);
         if (A == B) continue;
