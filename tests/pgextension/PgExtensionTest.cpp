@@ -223,7 +223,7 @@ TEST_F(PelloryLearnSql, ParallelWorkersLearnShardsThatMerge) {
   }
   std::cout << "largest relative difference of linear means and deviations: " << Worst << "; " << Differing
             << " guesses differ, " << Ties << " of them at exact ties\n";
-  EXPECT_LE(Worst, 1e-12);
+  EXPECT_LE(Worst, 1e-13);  // the bound the engine's merge states
 }
 
 // Each bad value raises an error that names what is wrong, and the
