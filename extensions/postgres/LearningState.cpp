@@ -90,8 +90,8 @@ void TLearningState::Merge(const TLearningState& Other) {
     throw Exception("partial states with different settings meet: " + Quoted(FSettings) + " and " +
                     Quoted(Other.FSettings));
   if (Other.FDiscrete.size() != FDiscrete.size() || Other.FFloat.size() != FFloat.size())
-    throw Exception("partial states of different shapes meet: " + std::to_string(FDiscrete.size()) +
-                    " discrete and " + std::to_string(FFloat.size()) + " float values against " +
+    throw Exception("partial states of different shapes meet: one learned rows of " + std::to_string(FDiscrete.size()) +
+                    " discrete and " + std::to_string(FFloat.size()) + " float values, the other of " +
                     std::to_string(Other.FDiscrete.size()) + " and " + std::to_string(Other.FFloat.size()));
   FClassifier->Merge(*Other.FClassifier);
 }

@@ -92,8 +92,8 @@ TEST(TLearningState, RowsAndShardsThatDisagreeAreRefused) {
   } Shards[] = {
       {{"knn", "", 2, 1}, "partial states of different kinds meet: 'nb' and 'knn'"},
       {{"nb", "M=2", 2, 1}, "partial states with different settings meet: 'M=3' and 'M=2'"},
-      {{"nb", "M=3", 3, 1}, "partial states of different shapes meet: 2 discrete and 1 float values against 3 and 1"},
-      {{"nb", "M=3", 2, 0}, "partial states of different shapes meet: 2 discrete and 1 float values against 2 and 0"},
+      {{"nb", "M=3", 3, 1}, "partial states of different shapes meet: one learned rows of 2 discrete and 1 float values, the other of 3 and 1"},
+      {{"nb", "M=3", 2, 0}, "partial states of different shapes meet: one learned rows of 2 discrete and 1 float values, the other of 2 and 0"},
   };
   for (const auto& Shard : Shards) EXPECT_EQ(MessageOf([&] { S.Merge(Shard.Other); }), Shard.Message);
 }

@@ -227,11 +227,20 @@ TEST_F(PelloryLearnSql, ParallelWorkersLearnShardsThatMerge) {
 }
 
 // Each bad value raises an error that names what is wrong, and the
-// connection goes on working; shards of different shapes are refused
-// whether a worker or the merge meets them first.
+// connection goes on working. Partial states that disagree meet in the
+// combine function through a partitioned table aggregated partition by
+// partition; through parallel workers either a worker or the merge meets
+// them first.
 TEST_F(PelloryLearnSql, BadValuesRaiseErrorsThatNameThem) {
   Sql().Exec("CREATE TABLE e AS SELECT i, i % 2 AS c, ARRAY[i % 3]::int4[] AS d, ARRAY[i * 0.5]::float8[] AS f"
              " FROM generate_series(1, 20000) i");
+  Sql().Exec("CREATE TABLE p (k int, c int, d int4[], f float8[]) PARTITION BY LIST (k);"
+             "CREATE TABLE p1 PARTITION OF p FOR VALUES IN (1); CREATE TABLE p2 PARTITION OF p FOR VALUES IN (2);"
+             "INSERT INTO p SELECT k, i % 2, array_fill(i % 3, ARRAY[k]), ARRAY[i * 0.5]"
+             " FROM generate_series(1, 100) AS i, generate_series(1, 2) AS k; ANALYZE p;"
+             "SET enable_partitionwise_aggregate = on");
+  ASSERT_NE(Sql().Text("EXPLAIN (COSTS OFF) SELECT pellory_learn('nb', c, d, f) FROM p").find("Partial Aggregate"),
+            std::string::npos);
   const std::string Model = "(SELECT pellory_learn('lc', c, d, f) FROM e)";
   const struct {
     std::string Sql;
@@ -247,6 +256,13 @@ TEST_F(PelloryLearnSql, BadValuesRaiseErrorsThatNameThem) {
       {"SELECT pellory_classify('\\x0102', d, f) FROM e", "pellory_classify: the model is not a model stream"},
       {"SELECT pellory_responses(" + Model + ", ARRAY[1, 2], f) FROM e",
        "pellory_responses: discrete has 2 elements, the model has 1 discrete attributes"},
+      {"SELECT pellory_learn('nb', c, d, f) FROM p",
+       "pellory_learn: partial states of different shapes meet: one learned rows of 1 discrete and 1 float values, "
+       "the other of 2 and 1"},
+      {"SELECT pellory_learn(CASE k WHEN 1 THEN 'lc' ELSE 'nb' END, c, ARRAY[1], f) FROM p",
+       "pellory_learn: partial states of different kinds meet: 'lc' and 'nb'"},
+      {"SELECT pellory_learn('knn', c, ARRAY[1], f, 'K=' || k) FROM p",
+       "pellory_learn: partial states with different settings meet: 'K=1' and 'K=2'"},
   };
   for (const auto& C : Cases) {
     EXPECT_EQ(Sql().ErrorOf(C.Sql).substr(0, C.Message.size()), C.Message) << C.Sql;
