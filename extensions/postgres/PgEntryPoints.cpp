@@ -119,7 +119,13 @@ TSqlArray<T> ArrayArgument(FunctionCallInfo fcinfo, int Index, Oid ElementType, 
   return Result;
 }
 
-bytea* NewBytea(std::span<const uint8_t> Bytes) {
+// The bytes as a bytea; a value beyond the server's limit of one value
+// (1 GB; a k-NN that stores many millions of examples) is refused by name.
+bytea* NewBytea(std::span<const uint8_t> Bytes, const char* Function, const char* What) {
+  if (Bytes.size() > MaxAllocSize - VARHDRSZ)
+    ereport(ERROR, (errcode(ERRCODE_PROGRAM_LIMIT_EXCEEDED),
+                    errmsg("%s: the %s takes %zu bytes, more than the %zu bytes a value may hold", Function, What,
+                           Bytes.size(), static_cast<size_t>(MaxAllocSize - VARHDRSZ))));
   auto* Result = static_cast<bytea*>(palloc(VARHDRSZ + Bytes.size()));
   SET_VARSIZE(Result, VARHDRSZ + Bytes.size());
   std::memcpy(VARDATA(Result), Bytes.data(), Bytes.size());
@@ -176,6 +182,17 @@ Datum LearnStep(FunctionCallInfo fcinfo, bool ClassByName) {
   PG_RETURN_POINTER(State);
 }
 
+// What Write makes of the state argument (its model, or the whole state),
+// as a bytea; NULL without a state.
+Datum StateBytes(FunctionCallInfo fcinfo, std::span<const uint8_t> (TLearningState::*Write)(), const char* What) {
+  TLearningState* State = StateArgument(fcinfo, 0);
+  if (!State) PG_RETURN_NULL();
+  std::span<const uint8_t> Bytes;
+  TFailure Failure;
+  if (!Guarded([&] { Bytes = (State->*Write)(); }, Failure)) RaiseFailure("pellory_learn", Failure);
+  PG_RETURN_BYTEA_P(NewBytea(Bytes, "pellory_learn", What));
+}
+
 // A model argument kept in the call site's cache (fn_extra), read again
 // only when another model comes.
 TModelCache& CachedModel(FunctionCallInfo fcinfo, const char* Function) {
@@ -209,14 +226,7 @@ Datum pellory_learn_step_named(PG_FUNCTION_ARGS) { return LearnStep(fcinfo, true
 Datum pellory_learn_step_coded(PG_FUNCTION_ARGS) { return LearnStep(fcinfo, false); }
 
 // The model stream of the learned rows; NULL when there were none.
-Datum pellory_learn_final(PG_FUNCTION_ARGS) {
-  TLearningState* State = StateArgument(fcinfo, 0);
-  if (!State) PG_RETURN_NULL();
-  std::span<const uint8_t> Model;
-  TFailure Failure;
-  if (!Guarded([&] { Model = State->WriteModel(); }, Failure)) RaiseFailure("pellory_learn", Failure);
-  PG_RETURN_BYTEA_P(NewBytea(Model));
-}
+Datum pellory_learn_final(PG_FUNCTION_ARGS) { return StateBytes(fcinfo, &TLearningState::WriteModel, "model"); }
 
 // Merges the second partial state into the first. The second may live in a
 // short-lived context (a deserialized state does), so a first state that is
@@ -245,12 +255,7 @@ Datum pellory_learn_combine(PG_FUNCTION_ARGS) {
 }
 
 Datum pellory_learn_serialize(PG_FUNCTION_ARGS) {
-  TLearningState* State = StateArgument(fcinfo, 0);
-  if (!State) PG_RETURN_NULL();
-  std::span<const uint8_t> Bytes;
-  TFailure Failure;
-  if (!Guarded([&] { Bytes = State->Serialize(); }, Failure)) RaiseFailure("pellory_learn", Failure);
-  PG_RETURN_BYTEA_P(NewBytea(Bytes));
+  return StateBytes(fcinfo, &TLearningState::Serialize, "partial state");
 }
 
 // The state lives in the calling context, as the server expects of a
