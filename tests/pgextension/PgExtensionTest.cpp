@@ -18,6 +18,7 @@
 #include "PropertyStream.h"
 #include "SampleComponents.h"
 #include "SampleDatabase.h"
+#include "SampleLayout.h"
 #include "SampleModels.h"
 #include "Stream.h"
 #include "Table.h"
@@ -198,6 +199,9 @@ TEST_F(PelloryLearnSql, ParallelWorkersLearnShardsThatMerge) {
       } else {
         EXPECT_EQ(NamedExamples(dynamic_cast<TKNearestNeighbors&>(*Seq)),
                   NamedExamples(dynamic_cast<TKNearestNeighbors&>(*Par)));
+        // k-NN guesses over the one large table cost seconds and show nothing
+        // that its equal examples and the smaller tables do not.
+        if (T.Name == TCrossTestLimits::UnprunedTable) continue;
       }
 
       Sql().Exec("SET max_parallel_workers_per_gather = 0");
