@@ -102,11 +102,8 @@ std::string ClassifierClassName(const std::string& Kind) {
 
 std::unique_ptr<TClassifier> NewSampleClassifier(const std::string& ClassName) {
   RegisterEngineClasses();
-  std::unique_ptr<TComponent> Made(CreateComponentByName(ClassName, nullptr));
-  auto* C = dynamic_cast<TClassifier*>(Made.get());
-  if (!C) return nullptr;
-  Made.release();
-  std::unique_ptr<TClassifier> Result(C);
+  std::unique_ptr<TClassifier> Result = CreateComponentAs<TClassifier>(ClassName);
+  if (!Result) return nullptr;
   for (const TSettingsEntry& E : SettingsTable)
     if (Result->TypeName() == E.ClassName) E.Apply(*Result);
   return Result;
