@@ -102,7 +102,7 @@ void TClassifier::Assign(const TPersistent& Source) {
   Model.Seek(0, TSeekOrigin::soBeginning);
   LoadFromStream(Model);
   // A property whose Stored rule calls its value the default (a
-  // RejectProbability of 0, say) is not in the stream, and this object may
+  // Tag of 0, say) is not in the stream, and this object may
   // start from another value. Copied only where they differ, since some
   // setters start the learned statistics again.
   TPropertyList Properties;

@@ -260,6 +260,26 @@ TEST(TNaiveBayesModelStream, RoundTripClassifiesAsBefore) {
   ExpectSameDecisions(A, B, R, 3);
 }
 
+// A reject probability of 0 (accept every best class) is not what the
+// constructor gives, so it must come back from the stream as 0.
+TEST(TStatisticClassifierModelStream, RejectProbabilityZeroSurvivesAReload) {
+  const Records R = MakeRecords(200, 3, 2, false, 9);
+  const std::vector<std::function<std::unique_ptr<TStatisticClassifier>()>> Makers = {
+      [] { return std::make_unique<TLinearClassifier>(nullptr); },
+      [] { return std::make_unique<TNaiveBayes>(nullptr); }};
+  for (const auto& Make : Makers) {
+    auto A = Make();
+    A->SetDiscreteAttributeCount(3);
+    A->SetFloatAttributeCount(2);
+    A->SetRejectProbability(0.0);
+    LearnAll(*A, R);
+    auto B = Make();
+    Load(*B, Save(*A));
+    EXPECT_EQ(B->RejectProbability(), 0.0) << A->TypeName();
+    EXPECT_EQ(Save(*B), Save(*A)) << A->TypeName();
+  }
+}
+
 std::unique_ptr<TKNearestNeighbors> TrainedNeighbors(const Records& R, bool Store) {
   auto C = std::make_unique<TKNearestNeighbors>(nullptr);
   C->SetDiscreteAttributeCount(static_cast<int32_t>(R.D[0].size()));
