@@ -12,6 +12,7 @@
 
 #include "Classifier.h"
 #include "Exceptions.h"
+#include "FileReplace.h"
 #include "PropertyStream.h"
 #include "StringList.h"
 
@@ -115,8 +116,8 @@ void TClassifier::Assign(const TPersistent& Source) {
 }
 
 void TClassifier::SaveToFile(const std::string& FileName) const {
-  TFileStream File(FileName, TFileMode::fmCreate);
-  SaveToStream(File);
+  // Written beside and renamed over, so a failed save keeps the old model.
+  ReplaceFileWithStream(FileName, [this](TStream& File) { SaveToStream(File); });
 }
 
 void TClassifier::LoadFromFile(const std::string& FileName) {

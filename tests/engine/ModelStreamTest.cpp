@@ -424,6 +424,25 @@ TEST_F(ModelFile, SaveAndLoadAFile) {
   ExpectSameDecisions(*A, B, R, 3);
 }
 
+// A save that runs out of room (here a file-size limit) keeps the old model.
+TEST_F(ModelFile, FailedSaveKeepsTheModelItReplaces) {
+  auto Small = NewLinear(2, 2);
+  LearnAll(*Small, MakeRecords(50, 2, 2, false, 7));
+  const std::string Path = (Dir / "m.model").string();
+  Small->SaveToFile(Path);
+  const Records R = MakeRecords(300, 2, 40, false, 8);
+  auto Big = NewLinear(2, 40);
+  LearnAll(*Big, R);
+  ASSERT_GT(Save(*Big).size(), 2 * Save(*Small).size());
+  const std::string Message =
+      MessageUnderFileSizeLimit(static_cast<rlim_t>(Save(*Small).size() + 100), [&] { Big->SaveToFile(Path); });
+  EXPECT_EQ(Message, "Cannot write file \"" + Path + "\". File too large; the file was not replaced");
+  TLinearClassifier Loaded(nullptr);
+  Loaded.LoadFromFile(Path);
+  EXPECT_EQ(Save(Loaded), Save(*Small));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir), std::filesystem::directory_iterator()), 1);
+}
+
 TEST_F(ModelFile, MissingFileLeavesTheClassifierUnchanged) {
   auto C = NewLinear(2, 1);
   C->Learn("a", std::vector<int32_t>{1, 1}, std::vector<double>{1});
