@@ -51,6 +51,13 @@ class TDataSet;
 class TField;
 
 // Told at the start of a pass, with the split value the pass was given.
+// ClassifyDataset's measure, for callers that walk the rows themselves: a
+// row counts as right when the guessed class's name equals the class
+// field's text, and the accuracy is the percent of Rows right (0 over no
+// rows: nothing was guessed wrong, but nothing right either).
+bool GuessedRight(const TClassifier& Classifier, int32_t Guess, const std::string& ClassText);
+double AccuracyPercent(int64_t Right, int32_t Rows);
+
 using TOnLearnDataset = std::function<void(TObject* Sender, int32_t Split)>;
 using TOnClassifyDataset = std::function<void(TObject* Sender, int32_t Split)>;
 

@@ -45,6 +45,11 @@ int CrossTestCommand(const TArguments& Args, TToolIO& IO) {
     Test.SetTableList(Chosen);
   }
   Test.SetRuns(Runs);
+  // Tables named on the command line must fit; of the whole source, the
+  // ones that do not (a database's other tables) are left out and named.
+  if (Wanted.empty())
+    for (const TSkippedTable& Skipped : Test.DropTablesWithoutLayout())
+      IO.Err << "pellory crosstest: skipped table '" << Skipped.Table << "': " << Skipped.Reason << "\n";
   Test.SetKNeighbors(K);
   Test.SetPruning(Args.Has("prune"));
 

@@ -93,7 +93,9 @@ const std::vector<TCommand>& CommandTable() {
         std::string("usage: pellory crosstest [--runs N] [--k K] [--prune] [--tables A,B] [--data DIR | --sqlite FILE]\n"
                     "Cross test of the linear classifier, naive Bayes and k-nearest neighbours over\n"
                     "the split tables of the data source (\"Test1.DB\" is skipped). Prints the\n"
-                    "result grid TAB-separated: headings, one line per table, the time row.\n") +
+                    "result grid TAB-separated: headings, one line per table, the time row.\n"
+                    "Tables without the class and split fields are skipped and named on\n"
+                    "standard error, unless --tables names them.\n") +
             "  --runs N         splits per table, " + Range(L::MinRuns, L::MaxRuns) + " (default " +
             N(L::DefaultRuns) + ": learn and test all rows)\n" + NeighborsHelp +
             "  --prune          prune the attributes of each table first (not \"SATI.DB\")\n"

@@ -245,9 +245,10 @@ public:
   // or from learning ends the walk at once; what was learned stays learned.
   void LearnData();
 
-  // Model files: SaveToFile creates/overwrites FileName and calls
-  // SaveToStream; LoadFromFile calls LoadFromStream when the file exists and
-  // does nothing when it does not.
+  // Model files: SaveToFile calls SaveToStream on a new file beside FileName
+  // and renames it over FileName once complete, so an error (disk full, say)
+  // leaves an earlier model as it was; LoadFromFile calls LoadFromStream when
+  // the file exists and does nothing when it does not.
   void SaveToFile(const std::string& FileName) const;
   void LoadFromFile(const std::string& FileName);
 

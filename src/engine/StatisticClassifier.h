@@ -20,7 +20,7 @@ class TStatisticClassifier : public TClassifier {
 public:
   ~TStatisticClassifier() override;
   std::string TypeName() const override { return "TStatisticClassifier"; }
-  // TClassifier's entries, then RejectProbability (when not 0).
+  // TClassifier's entries, then RejectProbability (always).
   void DefineProperties(TPropertyList& List) const override;
 
   double RejectProbability() const { return FRejectProbability; }

@@ -129,6 +129,30 @@ void TCrossTest::SetKNeighbors(int32_t Value) {
   FKNN->SetKNeighbors(Value);
 }
 
+std::vector<TSkippedTable> TCrossTest::DropTablesWithoutLayout() {
+  std::vector<std::string> Needed = {TSampleLayout::ClassField};
+  for (int32_t S = 0; S < FRuns; ++S) Needed.push_back(TSampleLayout::SplitField(S));
+  std::vector<TSkippedTable> Skipped;
+  std::vector<std::string> Kept;
+  FDataTable->Close();
+  FDataTable->SetFilter("");
+  for (const std::string& Table : FTableList) {
+    if (Table == TCrossTestLimits::SkippedTable) {
+      Kept.push_back(Table);
+      continue;
+    }
+    FDataTable->SetTableName(Table);
+    FDataTable->Open();
+    TCloseGuard Closing(*FDataTable);
+    const auto Missing = std::find_if(Needed.begin(), Needed.end(),
+                                      [this](const std::string& Field) { return !FDataTable->FindField(Field); });
+    if (Missing == Needed.end()) Kept.push_back(Table);
+    else Skipped.push_back({Table, "no field '" + *Missing + "'"});
+  }
+  FTableList = std::move(Kept);
+  return Skipped;
+}
+
 void TCrossTest::Run() {
   std::stable_sort(FTableList.begin(), FTableList.end(),
                    [](const std::string& A, const std::string& B) { return CompareText(A, B) < 0; });
@@ -179,6 +203,9 @@ void TCrossTest::RunClassifierTest(const TClassifierColumn& Entry) {
     const std::string& Table = FTableList[I];
     // A skipped table keeps its grid row as it was.
     if (Table == TCrossTestLimits::SkippedTable) continue;
+    // The last split's filter of the table before would be applied on
+    // opening, and a table without that field would be reported for it.
+    FDataTable->SetFilter("");
     FDataTable->SetTableName(Table);
     FDataTable->Open();
     TCloseGuard Closing(*FDataTable);

@@ -53,6 +53,12 @@ private:
   std::vector<std::vector<std::string>> FCells;
 };
 
+// A table left out of a run, and why ("no field 'Split0'").
+struct TSkippedTable {
+  std::string Table;
+  std::string Reason;
+};
+
 // What the page's progress labels show, reported at each step.
 struct TCrossTestProgress {
   int32_t Column = 0;          // 1 LC, 2 NB, 3 KNN
@@ -88,6 +94,14 @@ public:
   // Run sorts it (letter case ignored).
   const std::vector<std::string>& TableList() const { return FTableList; }
   void SetTableList(std::vector<std::string> Value) { FTableList = std::move(Value); }
+
+  // Takes out of the table list every table without the fields a run of
+  // Runs() splits reads: "Class" and "Split0".."Split<Runs-1>". Databases
+  // hold other tables besides the sample tables; the page tests them all
+  // and stops at the first, `pellory crosstest` leaves them out. Returns
+  // the tables taken out in list order; a table that cannot be opened
+  // raises what opening it raises.
+  std::vector<TSkippedTable> DropTablesWithoutLayout();
 
   // Splits per table, 1 to 30 (default 1); others raise Exception
   // "Test runs must be from 1 to 30".

@@ -52,15 +52,17 @@ namespace {
 
 // The settings of each classifier class, by the class's type name.
 template <class T> void ApplySettings(TClassifier& C) { SetSampleSettings(static_cast<T&>(C)); }
+void SetNeighbors(TClassifier& C, int32_t K) { static_cast<TKNearestNeighbors&>(C).SetKNeighbors(K); }
 struct TSettingsEntry {
   const char* Kind;
   const char* ClassName;
   void (*Apply)(TClassifier&);
+  void (*ApplyNeighbors)(TClassifier&, int32_t);  // null: the class has no neighbour count
 };
 const TSettingsEntry SettingsTable[] = {
-    {"lc", "TLinearClassifier", ApplySettings<TLinearClassifier>},
-    {"nb", "TNaiveBayes", ApplySettings<TNaiveBayes>},
-    {"knn", "TKNearestNeighbors", ApplySettings<TKNearestNeighbors>},
+    {"lc", "TLinearClassifier", ApplySettings<TLinearClassifier>, nullptr},
+    {"nb", "TNaiveBayes", ApplySettings<TNaiveBayes>, nullptr},
+    {"knn", "TKNearestNeighbors", ApplySettings<TKNearestNeighbors>, SetNeighbors},
 };
 
 void RegisterEngineClasses() {
@@ -80,13 +82,18 @@ std::string ClassifierClassName(const std::string& Kind) {
 
 std::unique_ptr<TClassifier> NewSampleClassifier(const std::string& ClassName) {
   RegisterEngineClasses();
-  std::unique_ptr<TComponent> Made(CreateComponentByName(ClassName, nullptr));
-  auto* C = dynamic_cast<TClassifier*>(Made.get());
-  if (!C) return nullptr;
-  Made.release();
-  std::unique_ptr<TClassifier> Result(C);
+  std::unique_ptr<TClassifier> Result = CreateComponentAs<TClassifier>(ClassName);
+  if (!Result) return nullptr;
   for (const TSettingsEntry& E : SettingsTable)
     if (Result->TypeName() == E.ClassName) E.Apply(*Result);
+  return Result;
+}
+
+std::unique_ptr<TClassifier> NewSampleClassifier(const std::string& ClassName, int32_t KNeighbors) {
+  std::unique_ptr<TClassifier> Result = NewSampleClassifier(ClassName);
+  if (Result)
+    for (const TSettingsEntry& E : SettingsTable)
+      if (Result->TypeName() == E.ClassName && E.ApplyNeighbors) E.ApplyNeighbors(*Result, KNeighbors);
   return Result;
 }
 

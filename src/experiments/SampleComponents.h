@@ -4,6 +4,7 @@
 // classifiers by kind or by class name, created through the class registry.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -38,6 +39,9 @@ std::string ClassifierClassName(const std::string& Kind);
 // nullptr when ClassName is registered but not a classifier; Exception
 // "Class X not found" when it is not registered.
 std::unique_ptr<TClassifier> NewSampleClassifier(const std::string& ClassName);
+// The same with KNeighbors neighbours for a k-NN classifier (the other
+// classes have no neighbour count and ignore it).
+std::unique_ptr<TClassifier> NewSampleClassifier(const std::string& ClassName, int32_t KNeighbors);
 
 // The class a model file was written from: the class name in its property
 // block. Raises Exception "cannot open model file 'F'" or "'F' is not a

@@ -277,6 +277,35 @@ TEST(TCrossTest, AMissingSplitFieldEndsTheRunAndKeepsTheGrid) {
   fs::remove_all(Folder);
 }
 
+// A database's other tables: the run stops at the first with the field its
+// first split needs (not the field of the table before); dropped beforehand,
+// they are named and the rest runs.
+TEST(TCrossTest, TablesWithoutTheLayoutStopTheRunOrAreDropped) {
+  const fs::path Folder = fs::temp_directory_path() / ("pellory-crosstest-plain-" + std::to_string(::getpid()));
+  fs::create_directories(Folder);
+  WriteTable(Folder / "AAAA.DB");
+  WriteTable(Folder / "BBBB.DB", 0);
+  {
+    auto Session = std::make_unique<TSession>(nullptr);
+    TCrossTest Test(nullptr, *Session, Folder.string());
+    Test.SetRuns(3);
+    try {
+      Test.Run();
+      ADD_FAILURE() << "the run went through a table without split fields";
+    } catch (const Exception& E) {
+      EXPECT_EQ(E.Message(), "Field 'Split0' not found");
+    }
+    const std::vector<TSkippedTable> Skipped = Test.DropTablesWithoutLayout();
+    ASSERT_EQ(Skipped.size(), 1u);
+    EXPECT_EQ(Skipped[0].Table, "BBBB.DB");
+    EXPECT_EQ(Skipped[0].Reason, "no field 'Split0'");
+    EXPECT_EQ(Test.TableList(), std::vector<std::string>{"AAAA.DB"});
+    Test.Run();
+    EXPECT_EQ(Test.ResultGrid().Cell(0, 1), "AAAA.DB");
+  }
+  fs::remove_all(Folder);
+}
+
 TEST(TCrossTest, AMissingFolderIsReported) {
   auto Session = std::make_unique<TSession>(nullptr);
   EXPECT_THROW(TCrossTest(nullptr, *Session, "/nonexistent-pellory-data"), Exception);
