@@ -5,7 +5,7 @@ FUZZBUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS ?= 2
 
-.PHONY: all build run test test-sanitize fuzz bench bench-peers clean
+.PHONY: all build run test test-sanitize fuzz bench bench-pg bench-peers clean
 
 all: build
 
@@ -40,6 +40,11 @@ fuzz:
 
 bench: build
 	./scripts/bench $(BUILD)
+
+# The database extension's aggregate and classifying on a generated
+# 10-million-row table in a throwaway PostgreSQL cluster (as root).
+bench-pg: build
+	./bench/pg_extension.sh $(BUILD)
 
 # Our classifiers beside scikit-learn and Weka on one generated data set, one
 # thread each (the OpenBLAS tuning variables are dropped for this run only).
