@@ -6,6 +6,8 @@
 
 #include "Classifier.h"
 #include "DBClassifier.h"
+#include "DataSource.h"
+#include "ShardLearning.h"
 #include "Exceptions.h"
 #include "ParallelClassifier.h"
 #include "SampleComponents.h"
@@ -32,6 +34,14 @@ std::unique_ptr<TDBClassifier> NewSampleBinding(TTable& Table, TClassifier& Clas
 void LearnSampleTable(TTable& Table, TClassifier& Classifier) {
   const std::unique_ptr<TDBClassifier> Binding = NewSampleBinding(Table, Classifier);
   Binding->LearnDataset(0);
+  RequireClassColumn(*Binding, Table);
+}
+
+void LearnSampleTable(const TDataSource& Source, TTable& Table, TClassifier& Classifier, int32_t Threads) {
+  const std::unique_ptr<TDBClassifier> Binding = NewSampleBinding(Table, Classifier);
+  LearnDatasetInShards(*Binding, Threads, [&]() -> std::unique_ptr<TDataSet> {
+    return Source.OpenTable(Table.TableName());
+  });
   RequireClassColumn(*Binding, Table);
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 
 class TClassifier;
+class TDataSource;
 class TDBClassifier;
 class TTable;
 
@@ -20,6 +21,10 @@ std::unique_ptr<TDBClassifier> NewSampleBinding(TTable& Table, TClassifier& Clas
 // Learns every row of the open Table into Classifier. Raises Exception
 // "table 'T' has no field 'Class'" for a table without the class field.
 void LearnSampleTable(TTable& Table, TClassifier& Classifier);
+// The same on Threads threads, each over its own table of Source opened by
+// Table's name (LearnDatasetInShards): the rows in contiguous ranges, the
+// shards merged in row order. Threads 1 is the call above.
+void LearnSampleTable(const TDataSource& Source, TTable& Table, TClassifier& Classifier, int32_t Threads);
 
 // A binding of the loaded Classifier to the open Table, its columns built
 // from the table as learning would build them, ready for ClassifyRecord and
