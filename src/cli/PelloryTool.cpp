@@ -8,7 +8,8 @@
 
 #include "Arguments.h"
 #include "Commands.h"
-#include "SampleLayout.h"
+#include "Benchmark.h"
+#include "CrossTest.h"
 
 namespace {
 
@@ -92,11 +93,11 @@ const std::vector<TCommand>& CommandTable() {
       {{"crosstest",
         std::string("usage: pellory crosstest [--runs N] [--k K] [--prune] [--tables A,B] [--data DIR | --sqlite FILE]\n"
                     "Cross test of the linear classifier, naive Bayes and k-nearest neighbours over\n"
-                    "the split tables of the data source (\"Test1.DB\" is skipped). Prints the\n"
-                    "result grid TAB-separated: headings, one line per table, the time row.\n") +
+                    "the split tables of the data source (\"") + L::SkippedTable + "\" is skipped). Prints the\n"
+            "result grid TAB-separated: headings, one line per table, the time row.\n" +
             "  --runs N         splits per table, " + Range(L::MinRuns, L::MaxRuns) + " (default " +
             N(L::DefaultRuns) + ": learn and test all rows)\n" + NeighborsHelp +
-            "  --prune          prune the attributes of each table first (not \"SATI.DB\")\n"
+            "  --prune          prune the attributes of each table first (not \"" + L::UnprunedTable + "\")\n" +
             "  --tables A,B     only these tables\n\n" +
             SourceHelp,
         WithSource({{"runs", true}, {"k", true}, {"prune", false}, {"tables", true}}), 0, 0},

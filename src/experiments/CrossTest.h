@@ -5,7 +5,7 @@
 // For each classifier in the order LC, NB, KNN and each table of the sorted
 // table list ("Test1.DB" skipped), the table is split up to 30 times by its
 // fields "Split0".."Split29" (0 = learning part, 1 = test part; the limits
-// and the special tables are TCrossTestLimits of SampleLayout.h); the
+// and the special tables are TCrossTestLimits below); the
 // classifier learns the learning part through the binding DBLC and
 // classifies the test part. The result grid gets, per table, the mean
 // accuracy and its spread ("85.50+/-2.25"), the test part size, the naive
@@ -24,7 +24,6 @@
 #include <vector>
 
 #include "Component.h"
-#include "SampleLayout.h"
 
 class TDBClassifier;
 class TKNearestNeighbors;
@@ -33,6 +32,23 @@ class TNaiveBayes;
 class TSession;
 class TTable;
 class TClassifier;
+
+// The cross test's limits, which `pellory` and the cross test page offer
+// too, and the sample tables it treats apart.
+struct TCrossTestLimits {
+  // Splits per table; 1 learns and tests all rows.
+  static constexpr int32_t MinRuns = 1;
+  static constexpr int32_t MaxRuns = 30;
+  static constexpr int32_t DefaultRuns = 1;
+  // Neighbours of k-NN.
+  static constexpr int32_t MinNeighbors = 1;
+  static constexpr int32_t MaxNeighbors = 50;
+  static constexpr int32_t DefaultNeighbors = 10;
+  // A fixture of the sample database, not data: never tested.
+  static constexpr const char* SkippedTable = "Test1.DB";
+  // Large enough that pruning it would dominate the run: never pruned.
+  static constexpr const char* UnprunedTable = "SATI.DB";
+};
 
 // A grid of texts, 7 columns; row 0 and column 0 are headings. It starts
 // with 22 rows and grows when a run needs more; cells stay until

@@ -7,6 +7,7 @@
 #include "ClassRegistry.h"
 #include "Classifier.h"
 #include "ClassifierUnit.h"
+#include "CrossTest.h"
 #include "DBClassifier.h"
 #include "Exceptions.h"
 #include "PropertyStream.h"
