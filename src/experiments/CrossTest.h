@@ -18,6 +18,7 @@
 // propagate; the grid keeps what was written and the table is closed.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -25,8 +26,10 @@
 
 #include "Component.h"
 
+class TDataSource;
 class TDBClassifier;
 class TKNearestNeighbors;
+class TSampleComponents;
 class TLinearClassifier;
 class TNaiveBayes;
 class TSession;
@@ -91,6 +94,8 @@ public:
   // case), sets DataTable's database to it and fills the table list with
   // its "*.DB" tables. Raises what the session raises for a missing folder.
   TCrossTest(TComponent* AOwner, TSession& Session, const std::string& DataPath);
+  // The same over the data source's session, whose alias is there already.
+  TCrossTest(TComponent* AOwner, const TDataSource& Source);
   ~TCrossTest() override;
   std::string TypeName() const override { return "TCrossTest"; }
 
@@ -127,8 +132,13 @@ public:
   // skipped table's line carries its name all the same), the time line.
   // `pellory crosstest` prints it and the cross test page copies it.
   std::string GridText() const;
+  // The same lines as cells: the headings first, the time line last.
+  std::vector<std::vector<std::string>> GridLines() const;
   // Row of the time line: the number of tables + 1.
   int32_t TimeRow() const { return static_cast<int32_t>(FTableList.size()) + 1; }
+  // Rows a view needs to show every table and the time row from the start:
+  // the grid's own rows, or more for a long table list.
+  int32_t GridRowCount() const { return std::max(FGrid.RowCount(), TimeRow() + 1); }
 
   static const std::vector<std::string>& Headings();  // row 0, columns 0..6
 
@@ -144,6 +154,8 @@ private:
   void RunClassifierTest(const TClassifierColumn& Entry);
 
   TSession& FSession;
+  // The sample components (owned here) and, for short, their parts.
+  TSampleComponents* FComponents = nullptr;
   TLinearClassifier* FLC = nullptr;
   TNaiveBayes* FNB = nullptr;
   TKNearestNeighbors* FKNN = nullptr;
