@@ -243,13 +243,7 @@ void TInterfaceForm::UserTableAfterScroll() {
     return;
   }
   ShowRowLabels();
-  // Right after DBLC.Clear there are no columns and the records still have
-  // the last table's layout, which a classifier that checks their length
-  // (k-NN) refuses. The emptied classifier knows no class: its answer is
-  // its reject.
-  const std::string Guess =
-      FDBLC->Attributes().Count() == 0 ? FDBLC->Classifier()->ClassName(-1) : FDBLC->ClassifyRecord();
-  GuessedClassLabel->setText(QStringLiteral("Guessed class: ") + QString::fromStdString(Guess));
+  GuessedClassLabel->setText(QStringLiteral("Guessed class: ") + QString::fromStdString(FDBLC->ClassifyRecord()));
 }
 
 void TInterfaceForm::ShowRowLabels() {
