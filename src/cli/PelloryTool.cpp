@@ -2,14 +2,14 @@
 #include "PelloryTool.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <functional>
 #include <vector>
 
 #include "Arguments.h"
-#include "Commands.h"
 #include "Benchmark.h"
+#include "Commands.h"
 #include "CrossTest.h"
+#include "SampleDatabase.h"
 
 namespace {
 
@@ -159,7 +159,7 @@ std::unique_ptr<TDataSource> OpenDataSource(const TArguments& Args, const TToolI
     throw TUsageError(Args.Command() + ": give either --data or --sqlite, not both");
   if (Args.Has("sqlite")) return std::make_unique<TDataSource>(Args.Required("sqlite", "FILE"), true);
   if (Args.Has("data")) return std::make_unique<TDataSource>(Args.Required("data", "DIR"), false);
-  return std::make_unique<TDataSource>((std::filesystem::path(IO.ProgramFolder) / "Data").string(), false);
+  return std::make_unique<TDataSource>(SampleDataFolder(IO.ProgramFolder), false);
 }
 
 int RunPellory(std::span<const std::string> AllArgs, TToolIO& IO) {
