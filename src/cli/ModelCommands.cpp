@@ -7,7 +7,7 @@
 #include "Convert.h"
 #include "DBClassifier.h"
 #include "SampleComponents.h"
-#include "SampleLayout.h"
+#include "CrossTest.h"
 #include "SampleModels.h"
 #include "Table.h"
 

@@ -2,13 +2,14 @@
 #include "PelloryTool.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <functional>
 #include <vector>
 
 #include "Arguments.h"
+#include "Benchmark.h"
 #include "Commands.h"
-#include "SampleLayout.h"
+#include "CrossTest.h"
+#include "SampleDatabase.h"
 
 namespace {
 
@@ -92,13 +93,17 @@ const std::vector<TCommand>& CommandTable() {
       {{"crosstest",
         std::string("usage: pellory crosstest [--runs N] [--k K] [--prune] [--tables A,B] [--data DIR | --sqlite FILE]\n"
                     "Cross test of the linear classifier, naive Bayes and k-nearest neighbours over\n"
-                    "the split tables of the data source (\"Test1.DB\" is skipped). Prints the\n"
-                    "result grid TAB-separated: headings, one line per table, the time row.\n"
-                    "Tables without the class and split fields are skipped and named on\n"
-                    "standard error, unless --tables names them.\n") +
+                    "the split tables of the data source (\"") + L::SkippedTable + "\" is skipped). Prints the
+"
+            "result grid TAB-separated: headings, one line per table, the time row.
+"
+            "Tables without the class and split fields are skipped and named on
+"
+            "standard error, unless --tables names them.
+" +
             "  --runs N         splits per table, " + Range(L::MinRuns, L::MaxRuns) + " (default " +
             N(L::DefaultRuns) + ": learn and test all rows)\n" + NeighborsHelp +
-            "  --prune          prune the attributes of each table first (not \"SATI.DB\")\n"
+            "  --prune          prune the attributes of each table first (not \"" + L::UnprunedTable + "\")\n" +
             "  --tables A,B     only these tables\n\n" +
             SourceHelp,
         WithSource({{"runs", true}, {"k", true}, {"prune", false}, {"tables", true}}), 0, 0},
@@ -175,7 +180,7 @@ std::unique_ptr<TDataSource> OpenDataSource(const TArguments& Args, const TToolI
     throw TUsageError(Args.Command() + ": give either --data or --sqlite, not both");
   if (Args.Has("sqlite")) return std::make_unique<TDataSource>(Args.Required("sqlite", "FILE"), true);
   if (Args.Has("data")) return std::make_unique<TDataSource>(Args.Required("data", "DIR"), false);
-  return std::make_unique<TDataSource>((std::filesystem::path(IO.ProgramFolder) / "Data").string(), false);
+  return std::make_unique<TDataSource>(SampleDataFolder(IO.ProgramFolder), false);
 }
 
 int RunPellory(std::span<const std::string> AllArgs, TToolIO& IO) {

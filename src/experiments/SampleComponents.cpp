@@ -7,11 +7,13 @@
 #include "ClassRegistry.h"
 #include "Classifier.h"
 #include "ClassifierUnit.h"
+#include "CrossTest.h"
 #include "DBClassifier.h"
 #include "Exceptions.h"
 #include "PropertyStream.h"
 #include "SampleLayout.h"
 #include "Stream.h"
+#include "Table.h"
 
 namespace {
 
@@ -68,6 +70,26 @@ void SetSampleSettings(TDBClassifier& Binding) {
   Types.SetTime(Float);
   Types.SetDateTime(Float);
   Types.SetLargeInt(Float);
+}
+
+TSampleComponents::TSampleComponents(TComponent* AOwner, TSession& Session, const std::string& TableComponentName)
+    : TComponent(AOwner) {
+  FLC = CreateOwned<TLinearClassifier>(*this);
+  FLC->SetName("LC");
+  SetSampleSettings(*FLC);
+  FNB = CreateOwned<TNaiveBayes>(*this);
+  FNB->SetName("NB");
+  SetSampleSettings(*FNB);
+  FKNN = CreateOwned<TKNearestNeighbors>(*this);
+  FKNN->SetName("KNN");
+  SetSampleSettings(*FKNN);
+  FTable = CreateOwned<TTable>(*this, &Session);
+  FTable->SetName(TableComponentName);
+  FDBLC = CreateOwned<TDBClassifier>(*this);
+  FDBLC->SetName("DBLC");
+  SetSampleSettings(*FDBLC);
+  FDBLC->SetClassifier(FLC);
+  FDBLC->SetDataset(FTable);
 }
 
 namespace {
