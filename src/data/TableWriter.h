@@ -41,3 +41,9 @@ std::unique_ptr<TTableWriter> CreateParadoxTable(const std::string& FileName,
 std::unique_ptr<TTableWriter> CreateSqliteTable(const std::string& DatabaseFile,
                                                 const std::string& TableName,
                                                 const std::vector<TFieldDef>& Fields);
+// A table in the PostgreSQL database ConnInfo names, loaded by a binary COPY
+// in one transaction; an existing table of the same name (on the search
+// path, or "schema.name") is replaced, and a failed load leaves it as it was.
+std::unique_ptr<TTableWriter> CreatePostgresTable(const std::string& ConnInfo,
+                                                  const std::string& TableName,
+                                                  const std::vector<TFieldDef>& Fields);
