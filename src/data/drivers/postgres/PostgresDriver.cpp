@@ -51,7 +51,7 @@ public:
   TPostgresCursor(const std::string& ConnInfo, const std::string& TableName);
   ~TPostgresCursor() override;
 
-  int64_t RowCount() override { return FRowCount; }
+  int64_t RowCount() override;
   bool First() override { return Start(std::nullopt); }
   bool Next() override;
   bool Seek(int64_t Key) override;
@@ -94,7 +94,7 @@ private:
   TPgColumnType FKeyType;
   std::string FOrder;                // ORDER BY clause, or empty
   TKeyKind FKeyKind = TKeyKind::kkRowNumber;
-  int64_t FRowCount = 0;
+  int64_t FRowCount = -1;  // not counted yet
 
   bool FStreaming = false;  // a COPY is running
   bool FHeaderSeen = false;
@@ -112,8 +112,20 @@ TPostgresCursor::TPostgresCursor(const std::string& ConnInfo, const std::string&
   const TPgRelation Relation = FindPostgresRelation(FConn.get(), TableName);
   FFrom = Relation.Qualified(FConn.get());
   ReadLayout(Relation);
-  TPgResult Count = ExecPostgres(FConn.get(), "SELECT count(*) FROM " + FFrom, Context());
-  FRowCount = std::stoll(PQgetvalue(Count.get(), 0, 0));
+}
+
+int64_t TPostgresCursor::RowCount() {
+  // Counted when first asked (a view may be endless and only walked in
+  // part); a running walk gives way and comes back to its row.
+  if (FRowCount < 0) {
+    const bool Resume = FStreaming && FOnRow;
+    const int64_t Key = FKey;
+    CancelWalk();
+    TPgResult Count = ExecPostgres(FConn.get(), "SELECT count(*) FROM " + FFrom, Context());
+    FRowCount = std::stoll(PQgetvalue(Count.get(), 0, 0));
+    if (Resume && !Seek(Key)) throw Exception(Context() + ": the current row vanished while counting");
+  }
+  return FRowCount;
 }
 
 void TPostgresCursor::ReadLayout(const TPgRelation& Relation) {
