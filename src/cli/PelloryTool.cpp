@@ -87,9 +87,11 @@ const std::vector<TCommand>& CommandTable() {
                     "Turns a dataset file into a table of the sample layout (ID, Class, Value,\n"
                     "Split0..Split31, then the attributes) in the data source. A table of that\n"
                     "name is replaced. Prints renamed fields and values that read as missing.\n"
-                    "  --class NAME     the class attribute (default: the last one)\n\n") +
+                    "  --class NAME     the class attribute (default: the last one)\n"
+                    "pellory import --sample (--sqlite FILE | --pg CONNINFO) copies the sample tables\n"
+                    "(Data beside the program) into the database, named without \".DB\".\n\n") +
             SourceHelp,
-        WithSource({{"class", true}}), 2, 2},
+        WithSource({{"class", true}, {"sample", false}}), 0, 2},
        ImportCommand},
       {{"crosstest",
         std::string("usage: pellory crosstest [--runs N] [--k K] [--prune] [--tables A,B] [--data DIR | --sqlite FILE | --pg CONNINFO]\n"

@@ -5,6 +5,7 @@
 
 #include "Convert.h"
 #include "Exceptions.h"
+#include "Field.h"
 #include "SampleDatabase.h"
 #include "Session.h"
 #include "Table.h"
@@ -77,4 +78,23 @@ TImportResult TDataSource::ImportTable(const TSampleImporter& Importer, const st
   const fs::path File = fs::path(FPath) / Table;
   Replaced = fs::exists(File);
   return Importer.ReplaceParadox(File.string());
+}
+
+int64_t TDataSource::CopyTable(TTable& From, const std::string& Name) const {
+  if (FKind == TDataSourceKind::dkParadox) throw Exception("tables are copied into SQLite or PostgreSQL only");
+  const std::string Table = ImportTableName(Name);
+  std::vector<TFieldDef> Fields;
+  for (int32_t I = 0; I < From.FieldCount(); ++I)
+    Fields.push_back({From.Fields(I)->FieldName(), From.Fields(I)->DataType(), From.Fields(I)->Size()});
+  const std::unique_ptr<TTableWriter> Writer = FKind == TDataSourceKind::dkPostgres
+                                                   ? CreatePostgresTable(FPath, Table, Fields)
+                                                   : CreateSqliteTable(FPath, Table, Fields);
+  std::vector<TFieldValue> Row(Fields.size());
+  int64_t Rows = 0;
+  for (From.First(); !From.Eof(); From.Next(), ++Rows) {
+    for (size_t I = 0; I < Row.size(); ++I) Row[I] = From.Fields(static_cast<int32_t>(I))->Value();
+    Writer->AppendRow(Row);
+  }
+  Writer->Close();
+  return Rows;
 }

@@ -52,6 +52,12 @@ public:
   // leaves the old table as it was). Replaced tells whether one existed.
   TImportResult ImportTable(const TSampleImporter& Importer, const std::string& Name, bool& Replaced) const;
 
+  // Copies every row of From (open) into a new SQLite or PostgreSQL table
+  // ImportTableName(Name), replacing one of that name, field by field with
+  // the same names and types. Returns the number of rows. A Paradox source
+  // raises: its tables are files written by the importer.
+  int64_t CopyTable(TTable& From, const std::string& Name) const;
+
 private:
   std::unique_ptr<TSession> FSession;
   TDataSourceKind FKind = TDataSourceKind::dkParadox;
