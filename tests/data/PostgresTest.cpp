@@ -1,9 +1,6 @@
 // The PostgreSQL driver against a real server (scripts/with-postgres sets
-// PELLORY_PG). Each test works in a schema of its own, so test programs may
-// run side by side against one cluster.
+// PELLORY_PG), each test in a schema of its own.
 #include <gtest/gtest.h>
-#include <libpq-fe.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -12,6 +9,7 @@
 #include <vector>
 
 #include "FilterExpression.h"
+#include "PostgresSchema.h"
 #include "Session.h"
 #include "Table.h"
 #include "TableWriter.h"
@@ -20,32 +18,15 @@
 
 namespace {
 
-// A schema named after the test, made afresh, and a session whose alias "PG"
-// sees only it.
 class PostgresTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    const char* Base = std::getenv("PELLORY_PG");
-    if (!Base || !*Base) GTEST_SKIP() << "PELLORY_PG is not set (run through scripts/with-postgres)";
-    Schema = std::string("t_") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
-             std::to_string(::getpid());
-    for (char& C : Schema) C = static_cast<char>(std::tolower(static_cast<unsigned char>(C)));
-    Admin.reset(PQconnectdb(Base));
-    ASSERT_EQ(PQstatus(Admin.get()), CONNECTION_OK) << PQerrorMessage(Admin.get());
-    PQsetNoticeProcessor(Admin.get(), [](void*, const char*) {}, nullptr);
-    Sql("DROP SCHEMA IF EXISTS " + Schema + " CASCADE; CREATE SCHEMA " + Schema + "; SET search_path = " + Schema);
-    ConnInfo = std::string(Base) + " options='-csearch_path=" + Schema + "'";
+    if (PostgresConnInfo().empty()) GTEST_SKIP() << NoPostgres;
+    Schema = std::make_unique<TPgSchema>(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    ConnInfo = Schema->ConnInfo;
     Session.AddStandardAlias("PG", ConnInfo, "POSTGRES");
   }
-  void TearDown() override {
-    if (Admin) Sql("DROP SCHEMA IF EXISTS " + Schema + " CASCADE");
-  }
-  void Sql(const std::string& Text) {
-    PGresult* R = PQexec(Admin.get(), Text.c_str());
-    const ExecStatusType Status = PQresultStatus(R);
-    EXPECT_TRUE(Status == PGRES_COMMAND_OK || Status == PGRES_TUPLES_OK) << Text << ": " << PQresultErrorMessage(R);
-    PQclear(R);
-  }
+  void Sql(const std::string& Text) { Schema->Sql(Text); }
   std::unique_ptr<TTable> Open(const std::string& Name) {
     auto Table = std::make_unique<TTable>(nullptr, &Session);
     Table->SetDatabaseName("PG");
@@ -60,11 +41,8 @@ protected:
     return Result;
   }
 
-  struct TFinish {
-    void operator()(PGconn* C) const { PQfinish(C); }
-  };
-  std::unique_ptr<PGconn, TFinish> Admin;
-  std::string Schema, ConnInfo;
+  std::unique_ptr<TPgSchema> Schema;
+  std::string ConnInfo;
   TSession Session{nullptr};
 };
 
@@ -205,6 +183,35 @@ TEST_F(PostgresTest, HostileNamesAreReadAndHarmNothing) {
   EXPECT_EQ(T->Fields(1)->AsString(), "a'b");
   T->Close();
   EXPECT_EQ(Open("y")->FieldCount(), 1);
+}
+
+TEST_F(PostgresTest, WriterStoresEveryCategoryAsTheReaderReadsIt) {
+  const std::vector<TFieldDef> Fields{{"ID", ftInteger}, {"S", ftSmallint}, {"L", ftLargeint}, {"F", ftFloat},
+                                      {"B", ftBoolean}, {"T", ftString, 5}, {"C", ftFixedChar, 2}, {"M", ftMemo},
+                                      {"D", ftDate}, {"Tm", ftTime}, {"Dt", ftDateTime}};
+  const std::vector<TFieldValue> Row{7, -32768, 123456, 0.1, true, std::string("abcde"), std::string("x"),
+                                     std::string(""), 45352.0, 0.5, 45352.25};
+  auto Writer = CreatePostgresTable(ConnInfo, "written", Fields);
+  Writer->AppendRow(Row);
+  // Refused cells name the field and leave no half row behind.
+  std::vector<TFieldValue> Bad = Row;
+  Bad[1] = 40000;
+  EXPECT_NE(MessageOf([&] { Writer->AppendRow(Bad); }).find("field 'S'"), std::string::npos);
+  Bad = Row;
+  Bad[5] = std::string("abcdef");
+  EXPECT_NE(MessageOf([&] { Writer->AppendRow(Bad); }).find("field 'T'"), std::string::npos);
+  Writer->AppendRow(std::vector<TFieldValue>(Fields.size()));
+  Writer->Close();
+  auto T = Open("written");
+  ASSERT_EQ(T->RecordCount(), 2);
+  for (int32_t I = 0; I < T->FieldCount(); ++I) {
+    SCOPED_TRACE(Fields[static_cast<size_t>(I)].Name);
+    EXPECT_EQ(T->Fields(I)->DataType(), Fields[static_cast<size_t>(I)].DataType == ftMemo ? ftString : Fields[static_cast<size_t>(I)].DataType);
+    EXPECT_EQ(T->Fields(I)->Value(), I == 6 ? TFieldValue(std::string("x ")) : Row[static_cast<size_t>(I)]);
+  }
+  EXPECT_EQ(T->FieldByName("Dt")->AsString(), "2024-03-01 06:00:00");
+  T->Next();
+  for (int32_t I = 0; I < T->FieldCount(); ++I) EXPECT_TRUE(T->Fields(I)->IsNull());
 }
 
 TEST_F(PostgresTest, FailedConnectionNamesDatabaseAndHostButNotThePassword) {
