@@ -80,8 +80,10 @@ private:
     return std::string_view(FRow.get() + Offset, static_cast<size_t>(Length));
   }
   [[noreturn]] void NotNumeric(int Column, std::string_view What) const {
-    throw EConvertError("'" + std::string(What) + "' is not a valid number in field '" +
-                        FColumns[static_cast<size_t>(Column)].Name + "'");
+    // Appended rather than "'" + text: GCC 12 warns wrongly about the latter.
+    std::string Message(1, '\'');
+    Message.append(What).append("' is not a valid number in field '");
+    throw EConvertError(Message + FColumns[static_cast<size_t>(Column)].Name + "'");
   }
 
   std::string FTableName;

@@ -48,7 +48,8 @@ public:
 private:
   std::string Param(std::string Value, const char* Type) {
     FParams.push_back(std::move(Value));
-    return "$" + std::to_string(FParams.size()) + "::" + Type;
+    std::string Placeholder(1, '$');
+    return Placeholder.append(std::to_string(FParams.size())).append("::").append(Type);
   }
 
   std::optional<std::string> NumberOperand(const TOperand& O) {

@@ -18,7 +18,8 @@ constexpr size_t SendBytes = 256 * 1024;
 
 // The column type a category is stored as; empty when there is none.
 std::string ColumnType(const TFieldDef& Def) {
-  const std::string Size = Def.Size > 0 ? "(" + std::to_string(Def.Size) + ")" : "";
+  std::string Size;
+  if (Def.Size > 0) Size.append("(").append(std::to_string(Def.Size)).append(")");
   switch (Def.DataType) {
     case ftString: case ftWideString: return Def.Size > 0 ? "varchar" + Size : "text";
     case ftFixedChar: return "char" + (Size.empty() ? std::string("(1)") : Size);
