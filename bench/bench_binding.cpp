@@ -2,7 +2,9 @@
 // linear classifier over a generated table of 1,000,000 rows (ID, 10 small
 // integer attributes D0..D9 with codes 1..8, 10 float attributes F0..F9 and
 // a small-integer Class 1..5), once as a Paradox file and once as a SQLite
-// table. The files are generated once (in a child process, so the peak RSS
+// table, and, when PELLORY_PG names a PostgreSQL database (scripts/with-postgres
+// sets it), once more as the table "BENCH" there, copied from the Paradox
+// file. The files are generated once (in a child process, so the peak RSS
 // reported here is the passes' own) into bench-binding-data/ beside the
 // executable, or into $PELLORY_BENCH_DATA, and reused afterwards.
 //
@@ -21,6 +23,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -28,6 +31,7 @@
 #include <iostream>
 #include <memory>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -36,6 +40,7 @@
 #include "ParallelClassifier.h"
 #include "ShardLearning.h"
 #include "DBClassifier.h"
+#include "DataSource.h"
 #include "GeneratedData.h"
 #include "Session.h"
 #include "Table.h"
@@ -51,7 +56,12 @@ constexpr int32_t kFloat = 10;
 constexpr int32_t kClasses = 5;
 const char* const kTable = "BENCH";
 
-enum class TStore { Paradox, Sqlite };
+enum class TStore { Paradox, Sqlite, Postgres };
+
+const char* PostgresConnInfo() {
+  const char* Info = std::getenv("PELLORY_PG");
+  return Info && *Info ? Info : nullptr;
+}
 
 fs::path DataFolder() {
   if (const char* Env = std::getenv("PELLORY_BENCH_DATA")) return Env;
@@ -139,16 +149,40 @@ TSession& Session() {
   if (!S.IsAlias("BenchParadox")) {
     S.AddStandardAlias("BenchParadox", EnsureData().string(), "PARADOX");
     S.AddStandardAlias("BenchSqlite", (EnsureData() / "bench.sqlite").string(), "SQLITE");
+    if (PostgresConnInfo()) S.AddStandardAlias("BenchPostgres", PostgresConnInfo(), "POSTGRES");
   }
   return S;
 }
 
 std::unique_ptr<TTable> Open(TStore Store) {
+  static const char* const Aliases[] = {"BenchParadox", "BenchSqlite", "BenchPostgres"};
   auto Table = std::make_unique<TTable>(nullptr, &Session());
-  Table->SetDatabaseName(Store == TStore::Paradox ? "BenchParadox" : "BenchSqlite");
+  Table->SetDatabaseName(Aliases[static_cast<int>(Store)]);
   Table->SetTableName(Store == TStore::Paradox ? std::string(kTable) + ".DB" : std::string(kTable));
   Table->Open();
   return Table;
+}
+
+// Copies the Paradox table into PostgreSQL unless a complete copy is there;
+// a child process does it, as with the files.
+void EnsurePostgresTable() {
+  const std::vector<std::string> Tables = Session().TableNames("BenchPostgres");
+  if (std::find(Tables.begin(), Tables.end(), kTable) != Tables.end() && Open(TStore::Postgres)->RecordCount() == kRows)
+    return;
+  std::cerr << "bench_binding: copying " << kRows << " rows into PostgreSQL ...\n";
+  const pid_t Child = fork();
+  if (Child == 0) {
+    try {
+      TDataSource(PostgresConnInfo(), TDataSourceKind::dkPostgres).CopyTable(*Open(TStore::Paradox), kTable);
+      std::_Exit(0);
+    } catch (const std::exception& E) {
+      std::cerr << "bench_binding: " << E.what() << "\n";
+      std::_Exit(1);
+    }
+  }
+  int Status = 0;
+  waitpid(Child, &Status, 0);
+  if (!WIFEXITED(Status) || WEXITSTATUS(Status) != 0) std::exit(1);
 }
 
 void Configure(TDBClassifier& B, TDataSet& Table, TClassifier& C) {
@@ -165,16 +199,45 @@ void MakeLinear(TLinearClassifier& LC) {
   LC.SetUsePriorProbability(true);
 }
 
+// CPU seconds the PostgreSQL server's processes have used (the children of
+// the postmaster of the cluster scripts/with-postgres started): with a
+// server, a pass's cost is split between client and server.
+double ServerCpuSeconds() {
+  const char* Socket = std::getenv("PELLORY_PG_SOCKET");
+  if (!Socket) return 0.0;
+  long Postmaster = 0;
+  std::ifstream(fs::path(Socket) / "data" / "postmaster.pid") >> Postmaster;
+  double Ticks = 0;
+  for (const auto& Entry : fs::directory_iterator("/proc")) {
+    std::ifstream Stat(Entry.path() / "stat");
+    std::string Line;
+    if (!std::getline(Stat, Line) || Line.rfind(')') == std::string::npos) continue;
+    // After the command in parentheses: state, ppid, ..., utime and stime (fields 14 and 15).
+    std::istringstream Rest(Line.substr(Line.rfind(')') + 2));
+    std::string Field;
+    long Parent = 0, User = 0, System = 0;
+    Rest >> Field >> Parent;
+    for (int I = 3; I <= 11; ++I) Rest >> Field;
+    Rest >> User >> System;
+    if (Parent == Postmaster && Postmaster > 0) Ticks += static_cast<double>(User + System);
+  }
+  return Ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
 struct TRss {
   double Total = CurrentRssMiB();
   double Anon = AnonRssMiB();
+  double ServerCpu = ServerCpuSeconds();
 };
 
-void Finish(benchmark::State& State, const TRss& Before) {
+void Finish(benchmark::State& State, const TRss& Before, TStore Store) {
   State.SetItemsProcessed(State.iterations() * kRows);
   State.counters["peak_rss_MiB"] = PeakRssMiB();
   State.counters["rss_growth_MiB"] = CurrentRssMiB() - Before.Total;
   State.counters["anon_growth_MiB"] = AnonRssMiB() - Before.Anon;
+  if (Store == TStore::Postgres)
+    State.counters["server_cpu_ms"] =
+        (ServerCpuSeconds() - Before.ServerCpu) * 1000.0 / static_cast<double>(State.iterations());
 }
 
 void BM_LearnDataset(benchmark::State& State, TStore Store) {
@@ -188,7 +251,7 @@ void BM_LearnDataset(benchmark::State& State, TStore Store) {
     LC.SoftReset();
     B.LearnDataset(0);
   }
-  Finish(State, RssBefore);
+  Finish(State, RssBefore, Store);
 }
 
 void BM_ClassifyDataset(benchmark::State& State, TStore Store) {
@@ -201,7 +264,7 @@ void BM_ClassifyDataset(benchmark::State& State, TStore Store) {
   const TRss RssBefore;
   double Accuracy = 0;
   for (auto _ : State) benchmark::DoNotOptimize(Accuracy = B.ClassifyDataset(0));
-  Finish(State, RssBefore);
+  Finish(State, RssBefore, Store);
   State.counters["accuracy_pct"] = Accuracy;
 }
 
@@ -216,7 +279,7 @@ void BM_WalkTable(benchmark::State& State, TStore Store) {
       for (TField* F : Fields) Sum += F->DataType() == ftFloat ? F->AsFloat() : F->AsInteger();
     benchmark::DoNotOptimize(Sum);
   }
-  Finish(State, RssBefore);
+  Finish(State, RssBefore, Store);
 }
 
 enum class TKind { Linear, Bayes, Neighbors };
@@ -315,6 +378,17 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   EnsureData();
+  if (PostgresConnInfo()) {
+    EnsurePostgresTable();
+    const auto Register = [](const char* Name, void (*Bench)(benchmark::State&, TStore)) {
+      benchmark::RegisterBenchmark(Name, Bench, TStore::Postgres)->Unit(benchmark::kMillisecond)->Iterations(2);
+    };
+    Register("BM_WalkTable/Postgres", BM_WalkTable);
+    Register("BM_LearnDataset/Postgres", BM_LearnDataset);
+    Register("BM_ClassifyDataset/Postgres", BM_ClassifyDataset);
+  } else {
+    std::cerr << "bench_binding: PELLORY_PG is not set; PostgreSQL is not measured\n";
+  }
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;
