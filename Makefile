@@ -20,14 +20,15 @@ build: $(BUILD)/CMakeCache.txt
 run: build
 	./scripts/run $(BUILD)
 
+# The tests run beside a throwaway PostgreSQL cluster (scripts/with-postgres).
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+	./scripts/with-postgres sh -c 'cd $(BUILD) && ctest --output-on-failure -j$(JOBS)'
 
 test-sanitize:
 	./scripts/bootstrap
 	cmake -S . -B $(SANBUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLORY_SANITIZE=ON -DPELLORY_BENCH=OFF -DPELLORY_DEMO=OFF
 	cmake --build $(SANBUILD) -j$(JOBS)
-	cd $(SANBUILD) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j$(JOBS)
+	./scripts/with-postgres sh -c 'cd $(SANBUILD) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j$(JOBS)'
 
 # Every fuzz target for FUZZ_SECONDS, JOBS at a time, as CTest tests
 # labelled "fuzz"; inputs that fail land in $(FUZZBUILD)/tests/fuzz/artifacts.

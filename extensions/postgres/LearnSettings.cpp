@@ -11,7 +11,7 @@
 #include "Convert.h"
 #include "Exceptions.h"
 #include "SampleComponents.h"
-#include "SampleLayout.h"
+#include "CrossTest.h"  // TCrossTestLimits
 
 namespace {
 

@@ -312,6 +312,9 @@ int32_t TDBClassifier::ClassifyCurrent() {
 
 std::string TDBClassifier::ClassifyRecord() {
   RequireClassifier();
+  // Without columns (after Clear, before the next pass) the records still
+  // have the last layout, which a classifier may refuse: nothing is asked.
+  if (FAttributes.Count() == 0) return FClassifier->ClassName(-1);
   RebindFields();
   const int32_t P = ClassifyCurrent();
   return FClassifier->ClassName(P);

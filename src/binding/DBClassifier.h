@@ -152,7 +152,7 @@ public:
   // Uses the columns of the last LearnDataset.
   double ClassifyDataset(int32_t Split);
   // The class name the classifier guesses for the current row ("Reject" when
-  // it rejects).
+  // it rejects, and without columns, when there is nothing to ask).
   std::string ClassifyRecord();
   // Learns the current row into the class of the class field.
   void LearnRecord();

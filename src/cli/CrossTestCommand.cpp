@@ -35,7 +35,7 @@ int CrossTestCommand(const TArguments& Args, TToolIO& IO) {
   const std::unique_ptr<TDataSource> Source = OpenDataSource(Args, IO);
   Source->TableNames();  // a missing folder or file is reported with its path
 
-  TCrossTest Test(nullptr, Source->Session(), Source->Path());
+  TCrossTest Test(nullptr, *Source);
   if (!Wanted.empty()) {
     std::vector<std::string> Chosen;
     for (const std::string& Name : Wanted) {

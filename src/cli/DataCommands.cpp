@@ -34,7 +34,25 @@ int ExportCommand(const TArguments& Args, TToolIO& IO) {
   return 0;
 }
 
+// pellory import --sample: the sample tables beside the program, copied.
+int ImportSampleTables(const TArguments& Args, TToolIO& IO) {
+  if (!Args.Positionals().empty())
+    throw TUsageError("import: --sample takes no file or table (see 'pellory import --help')");
+  const std::unique_ptr<TDataSource> Target = OpenDataSource(Args, IO);
+  if (Target->Kind() == TDataSourceKind::dkParadox)
+    throw TUsageError("import: --sample fills a SQLite or PostgreSQL database (--sqlite FILE or --pg CONNINFO)");
+  const TDataSource Samples((fs::path(IO.ProgramFolder) / "Data").string(), TDataSourceKind::dkParadox);
+  for (const std::string& Name : Samples.TableNames()) {
+    const std::unique_ptr<TTable> Table = Samples.OpenTable(Name);
+    const int64_t Rows = Target->CopyTable(*Table, Name);
+    IO.Out << Target->ImportTableName(Name) << ": " << Rows << " rows from " << Name << "\n";
+  }
+  return 0;
+}
+
 int ImportCommand(const TArguments& Args, TToolIO& IO) {
+  if (Args.Has("sample")) return ImportSampleTables(Args, IO);
+  if (Args.Positionals().size() < 2) throw TUsageError("import: missing argument (see 'pellory import --help')");
   const std::string& Input = Args.Positionals()[0];
   const std::unique_ptr<TDataSource> Source = OpenDataSource(Args, IO);
   std::string Name;

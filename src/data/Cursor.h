@@ -13,6 +13,8 @@
 
 #include "FieldType.h"
 
+class TFilterExpression;
+
 struct TColumnInfo {
   std::string Name;
   TFieldType DataType = ftUnknown;
@@ -40,6 +42,12 @@ public:
   // True when the key of a row is its position in table order (0, 1, 2,
   // ...), so a dataset can go to a row by number with Seek alone.
   virtual bool KeysAreRowNumbers() const { return false; }
+  // Fills Keys, ascending, with the keys of the rows Filter matches, where
+  // the driver can evaluate the filter itself (a database server); false,
+  // Keys untouched, when it cannot, and the dataset then evaluates it row by
+  // row. Both ways must give the same rows. The position afterwards is
+  // undefined until the next successful move.
+  virtual bool MatchingKeys(const TFilterExpression& /*Filter*/, std::vector<int64_t>& /*Keys*/) { return false; }
 
   // Values of column Column in the current row. The Read calls return false
   // for a null and leave Value alone then; a value that cannot be converted

@@ -70,8 +70,9 @@ void TDataSet::ApplyFilter(const std::string& Text, bool Enabled) {
   }
   auto Expression = std::make_unique<TFilterExpression>(Text, FCursor->Columns());
   std::vector<int64_t> Keys;
-  for (bool More = FCursor->First(); More; More = FCursor->Next())
-    if (Expression->Matches(*FCursor)) Keys.push_back(FCursor->Key());
+  if (!FCursor->MatchingKeys(*Expression, Keys))
+    for (bool More = FCursor->First(); More; More = FCursor->Next())
+      if (Expression->Matches(*FCursor)) Keys.push_back(FCursor->Key());
   FFilterExpression = std::move(Expression);
   FIndex = std::move(Keys);
   FIndexed = true;

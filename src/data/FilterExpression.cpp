@@ -9,28 +9,6 @@
 #include "Convert.h"
 #include "Exceptions.h"
 
-enum class TNodeKind { nkAnd, nkOr, nkNot, nkCompare, nkIsNull };
-enum class TCompareOp { coEqual, coNotEqual, coLess, coGreater, coLessEqual, coGreaterEqual };
-enum class TOperandKind { okField, okNumber, okText };
-
-struct TOperand {
-  TOperandKind Kind = TOperandKind::okNumber;
-  int Column = -1;
-  bool Numeric = false;
-  double Number = 0;
-  std::string Text;             // a literal's text (numbers as written)
-  mutable std::string Scratch;  // a field's text in the current row
-};
-
-struct TFilterExpression::TNode {
-  TNodeKind Kind = TNodeKind::nkCompare;
-  const TNode* Left = nullptr;
-  const TNode* Right = nullptr;
-  TCompareOp Op = TCompareOp::coEqual;
-  TOperand A, B;
-  bool Negate = false;  // IS NOT NULL
-};
-
 namespace {
 
 using TNode = TFilterExpression::TNode;

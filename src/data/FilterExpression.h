@@ -20,6 +20,19 @@
 
 #include "Cursor.h"
 
+enum class TNodeKind { nkAnd, nkOr, nkNot, nkCompare, nkIsNull };
+enum class TCompareOp { coEqual, coNotEqual, coLess, coGreater, coLessEqual, coGreaterEqual };
+enum class TOperandKind { okField, okNumber, okText };
+
+struct TOperand {
+  TOperandKind Kind = TOperandKind::okNumber;
+  int Column = -1;
+  bool Numeric = false;
+  double Number = 0;
+  std::string Text;             // a literal's text (numbers as written)
+  mutable std::string Scratch;  // a field's text in the current row
+};
+
 class TFilterExpression {
 public:
   // Raises "Filter error at position N: ..." (N counts characters from 1)
@@ -31,7 +44,16 @@ public:
   // Evaluates the expression on the cursor's current row.
   bool Matches(TCursor& Cursor) const;
 
-  struct TNode;
+  // The parsed tree, read-only, for a driver that evaluates filters itself.
+  struct TNode {
+    TNodeKind Kind = TNodeKind::nkCompare;
+    const TNode* Left = nullptr;   // nkAnd, nkOr, nkNot
+    const TNode* Right = nullptr;  // nkAnd, nkOr
+    TCompareOp Op = TCompareOp::coEqual;
+    TOperand A, B;                 // nkCompare: A Op B; nkIsNull: A
+    bool Negate = false;           // IS NOT NULL
+  };
+  const TNode& Root() const { return *FNodes[0]; }
 
 private:
   std::vector<std::unique_ptr<TNode>> FNodes;  // FNodes[0] is the root

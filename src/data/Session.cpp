@@ -13,6 +13,7 @@ namespace {
 
 const char* const ParadoxDriver = "PARADOX";
 const char* const SqliteDriver = "SQLITE";
+const char* const PostgresDriver = "POSTGRES";
 
 // Patterns for SQLite tables lose a trailing extension: "*.DB" means "*".
 std::string_view WithoutExtension(std::string_view Pattern) {
@@ -53,6 +54,7 @@ void TSession::AddStandardAlias(const std::string& Name, const std::string& Path
   std::string Kind;
   if (Driver.empty() || SameText(Driver, ParadoxDriver)) Kind = ParadoxDriver;
   else if (SameText(Driver, SqliteDriver)) Kind = SqliteDriver;
+  else if (SameText(Driver, PostgresDriver)) Kind = PostgresDriver;
   else throw Exception("Unknown driver '" + Driver + "'");
   FAliases.push_back({Name, Path, Kind});
 }
@@ -93,7 +95,7 @@ std::vector<std::string> TSession::TableNames(std::string_view AliasName, std::s
     }
   } else {
     const std::string_view TablePattern = WithoutExtension(Pattern);
-    for (std::string& Table : SqliteTableNames(Alias.Path, SystemTables))
+    for (std::string& Table : DatabaseTableNames(Alias, SystemTables))
       if (NameMatches(TablePattern, Table)) Names.push_back(std::move(Table));
   }
   std::sort(Names.begin(), Names.end(), [](const std::string& A, const std::string& B) {
@@ -110,19 +112,26 @@ void TSession::GetTableNames(std::string_view Alias, std::string_view Pattern, b
   for (const std::string& Name : Names) List.Add(Name);
 }
 
+std::vector<std::string> TSession::DatabaseTableNames(const TAlias& Alias, bool SystemTables) const {
+  return Alias.Driver == PostgresDriver ? PostgresTableNames(Alias.Path) : SqliteTableNames(Alias.Path, SystemTables);
+}
+
 std::unique_ptr<TCursor> TSession::OpenTable(std::string_view AliasName, const std::string& TableName) const {
   const TAlias& Alias = FindAlias(AliasName);
   if (Alias.Driver == ParadoxDriver) return OpenParadoxTable(Alias.Path, TableName);
+  const auto Open = [&](const std::string& Name) {
+    return Alias.Driver == PostgresDriver ? OpenPostgresTable(Alias.Path, Name) : OpenSqliteTable(Alias.Path, Name);
+  };
   // A Paradox-style name falls back to the bare table name.
   if (HasTableExtension(TableName)) {
-    const std::vector<std::string> Tables = SqliteTableNames(Alias.Path, true);
+    const std::vector<std::string> Tables = DatabaseTableNames(Alias, true);
     const bool Exact = std::any_of(Tables.begin(), Tables.end(),
                                    [&](const std::string& T) { return SameText(T, TableName); });
     if (!Exact) {
       const std::string Bare = WithoutTableExtension(TableName);
       if (std::any_of(Tables.begin(), Tables.end(), [&](const std::string& T) { return SameText(T, Bare); }))
-        return OpenSqliteTable(Alias.Path, Bare);
+        return Open(Bare);
     }
   }
-  return OpenSqliteTable(Alias.Path, TableName);
+  return Open(TableName);
 }

@@ -9,6 +9,10 @@
 //              tables, named without extension. A table name given with the
 //              extension ".DB" that the file lacks is looked up without it,
 //              so programs written for Paradox aliases work unchanged.
+//   "POSTGRES" the alias path is a libpq connection string or URI; its
+//              tables are the tables and views on the database's search
+//              path, named as SQLite tables are ("schema.name" also opens
+//              one off the search path).
 // An empty driver name means "PARADOX". Names of aliases, drivers and tables
 // ignore letter case.
 #pragma once
@@ -36,7 +40,7 @@ public:
   // Clears List and fills it with the alias names in the order they were added.
   void GetAliasNames(TStringList& List) const;
   std::string AliasPath(std::string_view Name) const;    // raises "Unknown alias 'X'"
-  std::string AliasDriver(std::string_view Name) const;  // "PARADOX" or "SQLITE"
+  std::string AliasDriver(std::string_view Name) const;  // "PARADOX", "SQLITE" or "POSTGRES"
 
   // Clears List and fills it with the names of the alias's tables that match
   // Pattern ("*" any characters, "?" one; letter case ignored; empty = all),
@@ -46,6 +50,7 @@ public:
   // matches the table name, an extension in it (as in "*.DB") is ignored;
   // SystemTables adds SQLite's own "sqlite_" tables. Raises for an unknown
   // alias, a missing folder or a missing or unreadable database file.
+  // PostgreSQL lists like SQLite; a failed connection raises.
   void GetTableNames(std::string_view Alias, std::string_view Pattern, bool Extensions, bool SystemTables,
                      TStringList& List) const;
   std::vector<std::string> TableNames(std::string_view Alias, std::string_view Pattern = "*",
@@ -60,6 +65,8 @@ private:
     std::string Name, Path, Driver;
   };
   const TAlias& FindAlias(std::string_view Name) const;
+  // The table names of a SQLite or PostgreSQL alias.
+  std::vector<std::string> DatabaseTableNames(const TAlias& Alias, bool SystemTables) const;
   std::vector<TAlias> FAliases;
 };
 

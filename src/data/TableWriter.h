@@ -41,3 +41,10 @@ std::unique_ptr<TTableWriter> CreateParadoxTable(const std::string& FileName,
 std::unique_ptr<TTableWriter> CreateSqliteTable(const std::string& DatabaseFile,
                                                 const std::string& TableName,
                                                 const std::vector<TFieldDef>& Fields);
+// A table in the PostgreSQL database ConnInfo names (in the first schema of
+// its search path; TableName is the table's name, quoted as it is), loaded by
+// a binary COPY in one transaction with the DROP of a table of that name: a
+// load that fails before Close leaves the old table as it was.
+std::unique_ptr<TTableWriter> CreatePostgresTable(const std::string& ConnInfo,
+                                                  const std::string& TableName,
+                                                  const std::vector<TFieldDef>& Fields);

@@ -1,5 +1,6 @@
 // A data source of sample tables: the sample alias over a folder of Paradox
-// tables or over a SQLite database file, in a session of its own. `pellory`
+// tables, a SQLite database file or a PostgreSQL database (a libpq
+// connection string), in a session of its own. `pellory`
 // and the demo open and fill their tables through it.
 #pragma once
 
@@ -12,18 +13,23 @@
 class TSession;
 class TTable;
 
+enum class TDataSourceKind { dkParadox, dkSqlite, dkPostgres };
+
 class TDataSource {
 public:
   // Path: the folder (Sqlite false) or the database file (Sqlite true). The
   // session gets the sample alias over it; nothing is opened yet, and a
   // missing folder or file is reported by the first call that reads it.
   TDataSource(const std::string& Path, bool Sqlite);
+  // Path: the folder, the database file or the connection string.
+  TDataSource(const std::string& Path, TDataSourceKind Kind);
   ~TDataSource();
   TDataSource(const TDataSource&) = delete;
   TDataSource& operator=(const TDataSource&) = delete;
 
   TSession& Session() const { return *FSession; }
-  bool Sqlite() const { return FSqlite; }
+  bool Sqlite() const { return FKind == TDataSourceKind::dkSqlite; }
+  TDataSourceKind Kind() const { return FKind; }
   const std::string& Path() const { return FPath; }
 
   // The alias's table names, as the cross test lists them. Raises Exception
@@ -37,7 +43,7 @@ public:
   std::unique_ptr<TTable> OpenTable(const std::string& Name) const;
 
   // The name an imported table gets here: a Paradox name gains ".DB" when it
-  // has no extension, a SQLite name loses a trailing ".DB". Raises Exception
+  // has no extension, a SQLite or PostgreSQL name loses a trailing ".DB". Raises Exception
   // for an empty name, a name with a folder in it, or a Paradox name with
   // another extension (which would make a file the table list never shows).
   std::string ImportTableName(const std::string& Name) const;
@@ -46,8 +52,14 @@ public:
   // leaves the old table as it was). Replaced tells whether one existed.
   TImportResult ImportTable(const TSampleImporter& Importer, const std::string& Name, bool& Replaced) const;
 
+  // Copies every row of From (open) into a new SQLite or PostgreSQL table
+  // ImportTableName(Name), replacing one of that name, field by field with
+  // the same names and types. Returns the number of rows. A Paradox source
+  // raises: its tables are files written by the importer.
+  int64_t CopyTable(TTable& From, const std::string& Name) const;
+
 private:
   std::unique_ptr<TSession> FSession;
-  bool FSqlite = false;
+  TDataSourceKind FKind = TDataSourceKind::dkParadox;
   std::string FPath;
 };

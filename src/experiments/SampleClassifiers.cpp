@@ -10,6 +10,7 @@
 #include "ClassRegistry.h"
 #include "Classifier.h"
 #include "ClassifierUnit.h"
+#include "CrossTest.h"  // TCrossTestLimits
 #include "Exceptions.h"
 #include "PropertyStream.h"
 #include "SampleLayout.h"

@@ -1,9 +1,14 @@
-// Settings of the sample-table binding; the classifiers' are in
-// SampleClassifiers.cpp, which needs nothing above the engine.
+// Settings of the sample-table binding and the components of the pages;
+// the classifiers' settings are in SampleClassifiers.cpp, which needs
+// nothing above the engine.
 #include "SampleComponents.h"
 
+#include <string>
+
+#include "Classifier.h"
 #include "DBClassifier.h"
 #include "SampleLayout.h"
+#include "Table.h"
 
 void SetSampleSettings(TDBClassifier& Binding) {
   Binding.SetClassField(TSampleLayout::ClassField);
@@ -27,4 +32,24 @@ void SetSampleSettings(TDBClassifier& Binding) {
   Types.SetTime(Float);
   Types.SetDateTime(Float);
   Types.SetLargeInt(Float);
+}
+
+TSampleComponents::TSampleComponents(TComponent* AOwner, TSession& Session, const std::string& TableComponentName)
+    : TComponent(AOwner) {
+  FLC = CreateOwned<TLinearClassifier>(*this);
+  FLC->SetName("LC");
+  SetSampleSettings(*FLC);
+  FNB = CreateOwned<TNaiveBayes>(*this);
+  FNB->SetName("NB");
+  SetSampleSettings(*FNB);
+  FKNN = CreateOwned<TKNearestNeighbors>(*this);
+  FKNN->SetName("KNN");
+  SetSampleSettings(*FKNN);
+  FTable = CreateOwned<TTable>(*this, &Session);
+  FTable->SetName(TableComponentName);
+  FDBLC = CreateOwned<TDBClassifier>(*this);
+  FDBLC->SetName("DBLC");
+  SetSampleSettings(*FDBLC);
+  FDBLC->SetClassifier(FLC);
+  FDBLC->SetDataset(FTable);
 }

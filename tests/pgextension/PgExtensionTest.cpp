@@ -19,7 +19,7 @@
 #include "PropertyStream.h"
 #include "SampleComponents.h"
 #include "SampleDatabase.h"
-#include "SampleLayout.h"
+#include "CrossTest.h"  // TCrossTestLimits
 #include "SampleModels.h"
 #include "Stream.h"
 #include "Table.h"

@@ -13,6 +13,7 @@
 #include "DataSource.h"
 #include "Field.h"
 #include "SampleDatabase.h"
+#include "CrossTest.h"  // TCrossTestLimits
 #include "SampleLayout.h"
 #include "Table.h"
 

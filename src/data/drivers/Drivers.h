@@ -19,3 +19,10 @@ std::unique_ptr<TCursor> OpenParadoxTable(const std::string& Folder, const std::
 std::vector<std::string> SqliteTableNames(const std::string& DatabaseFile, bool SystemTables);
 // Raises EFOpenError for a missing file and Exception for a missing table.
 std::unique_ptr<TCursor> OpenSqliteTable(const std::string& DatabaseFile, const std::string& TableName);
+
+// Names of the tables and views on the search path of the database ConnInfo
+// (a libpq connection string or URI) names.
+std::vector<std::string> PostgresTableNames(const std::string& ConnInfo);
+// Raises EFOpenError for a failed connection or a missing table ("schema.name"
+// reaches a table off the search path).
+std::unique_ptr<TCursor> OpenPostgresTable(const std::string& ConnInfo, const std::string& TableName);
