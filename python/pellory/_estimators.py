@@ -226,7 +226,8 @@ class _Classifier(ClassifierMixin, BaseEstimator):
     def predict_one(self, x):
         """The class label of one row (a dict or a 1-D sequence)."""
         self._check_fitted()
-        return self.predict(_input.one_row(self.layout_, x))[0]
+        discrete, floats = _input.blocks(self.layout_, _input.one_row(self.layout_, x), False, self._offset())
+        return self._labels_of(self.model_.classify(discrete, floats, 1))[0]
 
     def responses(self, X):
         """The engine's response of every class (columns in classes_ order)
@@ -237,10 +238,14 @@ class _Classifier(ClassifierMixin, BaseEstimator):
 
     def decision_function(self, X):
         """The responses (see responses); with two classes, as scikit-learn
-        expects of a binary classifier, one column: the second class's
-        response minus the first's, positive where the second wins."""
+        expects of a binary classifier, one value per row: (r1 - r0) /
+        (r0 + r1) of the two responses, positive where the second class
+        wins, 0 where both are 0."""
         r = self.responses(X)
-        return r[:, 1] - r[:, 0] if r.shape[1] == 2 else r
+        if r.shape[1] != 2:
+            return r
+        total = r[:, 0] + r[:, 1]
+        return np.divide(r[:, 1] - r[:, 0], total, out=np.zeros(len(r)), where=total > 0)
 
     def predict_proba(self, X):
         """The responses scaled to sum 1 per row. They are the classifier's

@@ -119,10 +119,14 @@ def feature_names(X):
 
 
 def as_2d(X):
+    if hasattr(X, "toarray") and hasattr(X, "nnz"):
+        raise TypeError("A sparse matrix was passed, but sparse input is not supported: pass a dense array "
+                        "(X.toarray()).")
     X = np.asarray(X)
     if X.ndim != 2:
-        raise ValueError(f"Expected 2D array, got {X.ndim}D array instead: reshape your data with "
-                         "X.reshape(-1, 1) for a single feature or X.reshape(1, -1) for a single sample.")
+        raise ValueError(f"Expected 2D array, got {X.ndim}D array instead. Reshape your data either using "
+                         "X.reshape(-1, 1) if your data has a single feature or X.reshape(1, -1) if it "
+                         "contains a single sample.")
     if X.dtype.kind == "c":
         raise ValueError("Complex data not supported")
     return X
