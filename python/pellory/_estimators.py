@@ -291,6 +291,39 @@ class _Classifier(ClassifierMixin, BaseEstimator):
         estimator._start(_input.Layout.of_counts(model.discrete_count, model.float_count), model)
         return estimator
 
+    def merge(self, other):
+        """Adds what other (an estimator of the same class over the same
+        columns) learned to this model, as the engine merges models: this
+        model's classes first, then other's new ones. Coded columns must code
+        their values alike (one's codes a beginning of the other's), as
+        pellory.dask.fit arranges. Returns self."""
+        self._check_fitted()
+        other._check_fitted()
+        if type(other) is not type(self):
+            raise ValueError(f"a {type(self).__name__} cannot merge a {type(other).__name__}")
+        mine, theirs = self.layout_, other.layout_
+        if mine.kinds != theirs.kinds:
+            raise ValueError("the two models were learned from different columns (their number or kinds differ)")
+        if (mine.names is None) != (theirs.names is None) or \
+                (mine.names is not None and list(mine.names) != list(theirs.names)):
+            raise ValueError("the two models were learned from columns of different names")
+        if self._offset() != other._offset():
+            raise ValueError("one model numbers its value codes from 0, the other from 1")
+        codes = {}
+        for j, ours in mine.codes.items():
+            longer, shorter = (ours, theirs.codes[j]) if len(ours) >= len(theirs.codes[j]) else \
+                (theirs.codes[j], ours)
+            if list(shorter) != list(longer)[:len(shorter)]:
+                raise ValueError(f"column {mine.names[j] if mine.names is not None else j!r}: the two models "
+                                 "code its values differently")
+            codes[j] = dict(longer)
+        new = [(name, label) for name, label in zip(other._names, other._label_list)
+               if name.lower() not in self._positions]
+        self.model_.merge(other.model_)
+        mine.codes.update(codes)
+        self._set_classes(self._names + [name for name, _ in new], self._label_list + [label for _, label in new])
+        return self
+
     def __sklearn_is_fitted__(self):
         return self._is_fitted()
 

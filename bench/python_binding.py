@@ -1,0 +1,137 @@
+#!/usr/bin/python3
+"""What the Python module costs over the C++ engine, and how it compares
+with scikit-learn, on the peer comparison's data set.
+
+    bench/python_binding.py [--build DIR] [--repeats N] [--no-peers]
+
+Generates the data of bench/peers.py (20 classes, 15 discrete attributes
+with values 0..9, 15 float attributes; 200,000 learning and 20,000 test
+rows), runs bench_peers (the engine called from C++) and then, in this one
+process, the estimators of the package pellory from DIR/python on the same
+arrays: batch fit and predict, and learn_one / predict_one per row. It
+prints the binding's rate against the C++ rate (the overhead) and against
+scikit-learn's GaussianNB, CategoricalNB and KNeighborsClassifier (as
+`make bench-peers` pairs them). Rates are the best of N repetitions; on a
+shared machine they vary from run to run, so run it more than once.
+"""
+import argparse
+import os
+import sys
+import tempfile
+import time
+
+import numpy as np
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+import peers  # noqa: E402  (the data set and the C++ and scikit-learn runs)
+
+PER_ROW = 2000
+
+
+def best_rate(count, body, prepare=None, repeats=3):
+    best = 0.0
+    for _ in range(repeats):
+        state = prepare() if prepare else None
+        start = time.perf_counter()
+        body(state)
+        best = max(best, count / (time.perf_counter() - start))
+    return best
+
+
+def run_binding(pellory, y, d, f, repeats):
+    L = peers.LEARN
+    both = np.ascontiguousarray(np.concatenate([d, f], axis=1), dtype=np.float64)
+    codes = np.ascontiguousarray(d, dtype=np.int32)
+    discrete = list(range(peers.DISCRETE))
+    r = {}
+
+    def batch(name, make, X, stored=L, queries=peers.TEST):
+        r[name + "_learn"] = best_rate(stored, lambda m: m.fit(X[:stored], y[:stored]), make, repeats)
+        model = make().fit(X[:stored], y[:stored])
+        r[name + "_classify"] = best_rate(queries, lambda _: model.predict(X[L:L + queries]), None, repeats)
+        return model
+
+    def per_row(name, make, X, model, rows=PER_ROW):
+        rows_x = [X[i] for i in range(rows)]
+
+        def learn(m):
+            for i in range(rows):
+                m.learn_one(rows_x[i], y[i])
+        r[name + "_learn_row"] = best_rate(rows, learn, lambda: make().partial_fit(X[:1], y[:1],
+                                                                                 classes=np.arange(20)), repeats)
+        test = [X[L + i] for i in range(rows)]
+        r[name + "_classify_row"] = best_rate(rows, lambda _: [model.predict_one(x) for x in test], None, repeats)
+
+    def lc():
+        return pellory.LinearClassifier(discrete=discrete)
+    per_row("lc", lc, both, batch("lc", lc, both))
+
+    def nb():
+        return pellory.NaiveBayes(discrete=discrete)
+    per_row("nb", nb, codes, batch("nb", nb, codes))
+    for stored, queries in ((5000, 2000), (50000, 400)):
+        for p, distance in ((2, "euclidean"), (1, "manhattan")):
+            key = f"knn_{stored}_p{p}"
+            model = pellory.KNearestNeighbors(k=10, distance=distance, discrete=discrete).fit(both[:stored],
+                                                                                               y[:stored])
+            r[key] = best_rate(queries, lambda _: model.predict(both[L:L + queries]), None, repeats)
+            r[key + "_row"] = best_rate(200, lambda _: [model.predict_one(both[L + i]) for i in range(200)], None,
+                                        repeats)
+    return r
+
+
+def table(cpp, py, sk):
+    fmt = peers.fmt
+    lines = ["| Work | C++ | Python | Python / C++ | Peer | Peer rate | Python / peer |",
+             "|---|---|---|---|---|---|---|"]
+
+    def add(work, ours, mine, peer_name, peer):
+        lines.append(f"| {work} | {fmt(cpp[ours])} | {fmt(py[mine])} | {py[mine] / cpp[ours]:.2f} | {peer_name} | "
+                     f"{fmt(peer)} | {py[mine] / peer:.2f}× |")
+    add("linear classifier fit, batch", "lc_learn", "lc_learn", "GaussianNB partial_fit", sk["gnb_learn"])
+    add("linear classifier predict, batch", "lc_classify", "lc_classify", "GaussianNB predict", sk["gnb_classify"])
+    add("linear classifier learn_one", "lc_learn", "lc_learn_row", "GaussianNB partial_fit per row",
+        sk["gnb_learn_row"])
+    add("linear classifier predict_one", "lc_classify", "lc_classify_row", "GaussianNB predict per row",
+        sk["gnb_classify_row"])
+    add("naive Bayes fit (15 discrete), batch", "nb_learn", "nb_learn", "CategoricalNB partial_fit", sk["cnb_learn"])
+    add("naive Bayes predict, batch", "nb_classify", "nb_classify", "CategoricalNB predict", sk["cnb_classify"])
+    add("naive Bayes learn_one", "nb_learn", "nb_learn_row", "CategoricalNB partial_fit per row",
+        sk["cnb_learn_row"])
+    add("naive Bayes predict_one", "nb_classify", "nb_classify_row", "CategoricalNB predict per row",
+        sk["cnb_classify_row"])
+    for stored in (5000, 50000):
+        for p, norm in ((2, "Euclidean"), (1, "Manhattan")):
+            key = f"knn_{stored}_p{p}"
+            add(f"k-NN predict, {stored:,} stored, K = 10, {norm}, batch", key, key,
+                f"KNeighborsClassifier brute p={p}", sk[key])
+            add(f"k-NN predict_one, {stored:,} stored, {norm}", key, key + "_row",
+                f"KNeighborsClassifier brute p={p} per row", sk[key + "_row"])
+    return "\n".join(lines)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--build", default="build", help="build folder holding bin/bench_peers and python/")
+    parser.add_argument("--repeats", type=int, default=3, help="repetitions of each measurement (best counts)")
+    args = parser.parse_args()
+    sys.path.insert(0, os.path.join(os.path.abspath(args.build), "python"))
+    import pellory
+    y, d, f = peers.generate()
+    with tempfile.TemporaryDirectory(prefix="pellory-python-bench-") as work:
+        data_file = os.path.join(work, "peers.txt")
+        peers.write_ours(data_file, y, d, f)
+        load_before = os.getloadavg()[0]
+        cpp, _ = peers.run_ours(args.build, data_file)
+    py = run_binding(pellory, y, d, f, args.repeats)
+    sk = peers.run_sklearn(y, d, f)
+    print(f"Measured {time.strftime('%Y-%m-%d %H:%M')} on {peers.cpu_model()}, {os.cpu_count()} cores; one thread "
+          f"each; load average {load_before:.1f} at the start. Python / C++ is the binding's rate over the "
+          "engine's own (1.00: no overhead).")
+    print()
+    print(table(cpp, py, sk))
+
+
+if __name__ == "__main__":
+    main()
