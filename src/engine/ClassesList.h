@@ -120,6 +120,13 @@ public:
   // One item block of the model stream: discrete images and counts, float images.
   virtual void SaveToStream(TStream& Stream) const;
   virtual void LoadFromStream(TStream& Stream);
+  // Adds what Other (an item of the same kind and layout, or this item)
+  // learned: learned-case counts add (item and list); per discrete record
+  // the counts add, Count adds, ValueCount is the larger and Counts grows as
+  // learning Other's values in ascending order would have grown it; per
+  // float record Count, Mean and StdDev combine by the pairwise formula.
+  // Mode, Enabled and Weight stay this item's.
+  virtual void Merge(const TClassesListItem& Other);
 
 protected:
   // Tells the owner list that what this item has learned may have changed.

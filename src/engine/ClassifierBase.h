@@ -189,6 +189,40 @@ public:
   // classifying from those buffers passes a copy. Base: false.
   virtual bool ReadsRecordsWhileClassifying() const { return false; }
 
+  // --- Merging, and the learning state that merges across processes --------
+  // Adds what Other learned to this classifier: afterwards it answers as if
+  // it had learned its own cases and then Other's. Classes are united by
+  // name (letter case ignored): this classifier's in their order, then
+  // Other's new ones in Other's order. Other may be this classifier itself.
+  // Refused with an Exception naming the difference, before anything
+  // changes, when the two cannot describe one model: another class, other
+  // attribute counts, other missing values (MissingDiscreteIndex,
+  // MissingFloatValue) or other attribute enable states. Settings that
+  // change no learned statistic (RejectProbability, M, KNeighbors, ...)
+  // stay this classifier's. Base: refuses ("<class> cannot merge models").
+  virtual void Merge(const TClassifier& Other);
+  // Cases learned into each class, in class order: the prior reads them,
+  // the model stream drops them. Base: none (a classifier without priors).
+  virtual std::vector<int32_t> LearnedCaseCounts() const { return {}; }
+  // Sets them back; Counts must hold one count >= 0 per class (their sum
+  // within 32 bits). Base: accepts only an empty list.
+  virtual void SetLearnedCaseCounts(std::span<const int32_t> Counts);
+  // The learning state: everything learning keeps, so that a state saved
+  // in one process and loaded in another merges into exactly the model
+  // learned in one process. Layout, all little-endian:
+  //   "PLST"                 4 bytes
+  //   Version (int32)        1
+  //   L (int64)              length of the model stream that follows
+  //   L bytes                the model stream (SaveToStream)
+  //   C (int32)              number of learned-case counts (0 without priors)
+  //   C x int32              LearnedCaseCounts
+  // LoadState reads and checks the whole state (EInvalidStreamFormat /
+  // EReadError naming what is wrong) before this classifier changes; the
+  // state must come from a classifier of this class (EConvertError
+  // otherwise) registered with the class registry. Handlers are kept.
+  void SaveState(TStream& Stream) const;
+  void LoadState(TStream& Stream);
+
   // --- Non-virtual operations --------------------------------------------
   void EnableAttributes();    // discrete, then float
   void DisableAttributes();   // float, then discrete
@@ -227,6 +261,13 @@ public:
   double Prune();
 
 protected:
+  // Raises the refusal of Merge when Other cannot join this classifier's
+  // model (class, attribute counts, missing values, enable states).
+  void CheckMergeable(const TClassifier& Other) const;
+  // False while the classifier holds no attribute enable state to compare
+  // (a statistic classifier keeps it in its classes). Base: true.
+  virtual bool HasAttributeStates() const { return true; }
+
   TOnClassifyTest FOnClassifyTest;
   TNameNextRecord FOnNameNextRecord;
   TIndexNextRecord FOnIndexNextRecord;

@@ -161,6 +161,12 @@ public:
   void LoadFromStream(TStream& Stream) override;
   int32_t ClassCount() const override { return FClasses.Count(); }
   bool KeepsExamples() const override { return FStoreExamples; }
+  // Appends Other's stored examples in Other's order, their classes mapped
+  // to the united class list, and widens the float ranges to cover both.
+  // Both classifiers must store examples ("Cannot merge: ... does not store
+  // examples"), and every example of Other must have the attribute counts'
+  // lengths.
+  void Merge(const TClassifier& Other) override;
   // Without stored examples the search reads the outside data source.
   bool ReadsRecordsWhileClassifying() const override { return !FStoreExamples; }
 

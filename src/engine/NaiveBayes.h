@@ -184,6 +184,8 @@ public:
   void SetDiscreteAttributeCount(int32_t Value) override;
   // The stream holds no Totals: they are rebuilt from the loaded counts.
   void LoadFromStream(TStream& Stream) override;
+  // The statistic merge; Totals are then summed afresh from the counts.
+  void Merge(const TClassifier& Other) override;
 
 protected:
   // Classify and ClassifyResponse are the statistic classifier's; only the

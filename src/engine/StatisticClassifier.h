@@ -80,6 +80,13 @@ public:
   // model stream does not hold and the prior probability reads.
   void Assign(const TPersistent& Source) override;
   int32_t ClassCount() const override { return FClasses->Count(); }
+  // Classes united by name; each class's item merges Other's (a class new
+  // here takes Other's item with its switches and weights).
+  void Merge(const TClassifier& Other) override;
+  std::vector<int32_t> LearnedCaseCounts() const override;
+  // Raises "<n> learned-case counts for <m> classes", "Negative learned-case
+  // count" or "Learned-case counts above 2147483647" before changing anything.
+  void SetLearnedCaseCounts(std::span<const int32_t> Counts) override;
 
   // Whole-model entropy measures, in percent (see TLClassesList). Entropy
   // averages over all attributes (0 without attributes); the Max...
@@ -91,6 +98,9 @@ public:
   double MaxEntropy(int32_t& Index) const;
 
 protected:
+  // The enable state lives in the classes: none without a class.
+  bool HasAttributeStates() const override { return FClasses->Count() > 0; }
+
   // RejectProbability 0.01; the descendant creates FClasses.
   explicit TStatisticClassifier(TComponent* AOwner);
 
