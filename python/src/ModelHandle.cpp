@@ -177,18 +177,59 @@ std::string TModelHandle::StreamClassName(std::span<const uint8_t> Bytes) {
   return ReadComponentClassName(Stream);
 }
 
+namespace {
+
+// A classifier to load a stream into. A setting the stream leaves out by
+// its default rule (a reject probability of 0) must read as that default,
+// not as ours.
+std::unique_ptr<TClassifier> NewForLoading(const std::string& ClassName) {
+  std::unique_ptr<TClassifier> Fresh = NewClassifier(ClassName);
+  if (auto* Statistic = dynamic_cast<TStatisticClassifier*>(Fresh.get())) Statistic->SetRejectProbability(0.0);
+  return Fresh;
+}
+
+void CheckConsumed(TStream& Stream, const char* What) {
+  if (Stream.Remaining() != 0)
+    throw Exception(std::string(What) + " has " + std::to_string(Stream.Remaining()) + " bytes after its end");
+}
+
+}  // namespace
+
 void TModelHandle::LoadModel(std::span<const uint8_t> Bytes) {
   const std::string Stored = StreamClassName(Bytes);
   if (Stored != FClassName) throw Exception("the model stream holds a " + Stored + ", not a " + FClassName);
   // Loaded into a fresh classifier, so a damaged stream leaves this model as
-  // it was. A setting the stream leaves out by its default rule (a reject
-  // probability of 0) must read as that default, not as ours.
-  std::unique_ptr<TClassifier> Fresh = NewClassifier(FClassName);
-  if (auto* Statistic = dynamic_cast<TStatisticClassifier*>(Fresh.get())) Statistic->SetRejectProbability(0.0);
+  // it was.
+  std::unique_ptr<TClassifier> Fresh = NewForLoading(FClassName);
   TMemoryStream Stream(std::vector<uint8_t>(Bytes.begin(), Bytes.end()));
   Fresh->LoadFromStream(Stream);
-  if (Stream.Remaining() != 0)
-    throw Exception("the model stream has " + std::to_string(Stream.Remaining()) + " bytes after the model");
+  CheckConsumed(Stream, "the model stream");
   std::lock_guard Guard(FLock);
   FClassifier = std::move(Fresh);
+}
+
+std::vector<uint8_t> TModelHandle::SaveState() const {
+  std::lock_guard Guard(FLock);
+  TMemoryStream Stream;
+  FClassifier->SaveState(Stream);
+  return Stream.Bytes();
+}
+
+void TModelHandle::LoadState(std::span<const uint8_t> Bytes) {
+  std::unique_ptr<TClassifier> Fresh = NewForLoading(FClassName);
+  TMemoryStream Stream(std::vector<uint8_t>(Bytes.begin(), Bytes.end()));
+  Fresh->LoadState(Stream);
+  CheckConsumed(Stream, "the learning state");
+  std::lock_guard Guard(FLock);
+  FClassifier = std::move(Fresh);
+}
+
+void TModelHandle::Merge(const TModelHandle& Other) {
+  if (&Other == this) {
+    std::lock_guard Guard(FLock);
+    FClassifier->Merge(*FClassifier);
+    return;
+  }
+  std::scoped_lock Guard(FLock, Other.FLock);
+  FClassifier->Merge(*Other.FClassifier);
 }

@@ -93,6 +93,17 @@ public:
   // The class a model stream was written from.
   static std::string StreamClassName(std::span<const uint8_t> Bytes);
 
+  // The learning state: the model stream plus the learned-case counts the
+  // stream drops, so a model carried to another process (pickle) answers
+  // and merges as the original. LoadState checks the whole state first; a
+  // damaged one or one of another class leaves the model unchanged.
+  std::vector<uint8_t> SaveState() const;
+  void LoadState(std::span<const uint8_t> Bytes);
+
+  // Adds what Other learned (the engine's Merge; Other may be this handle).
+  // Raises the engine's refusal naming the difference.
+  void Merge(const TModelHandle& Other);
+
 private:
   void CheckBatch(size_t Rows, std::span<const int32_t> Discrete, std::span<const double> Float) const;
 

@@ -78,6 +78,20 @@ py::dict SettingsDict(const TModelSettings& S) {
   return R;
 }
 
+TModelSettings SettingsOf(const py::dict& D) {
+  TModelSettings S;
+  auto Get = [&](const char* Key, auto& Field) {
+    if (D.contains(Key)) Field = D[Key].cast<typename std::decay_t<decltype(Field)>::value_type>();
+  };
+  Get("reject_probability", S.RejectProbability);
+  Get("use_prior", S.UsePrior);
+  Get("m", S.M);
+  Get("k", S.K);
+  Get("euclidean", S.Euclidean);
+  Get("missing_float_value", S.MissingFloatValue);
+  return S;
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_pellory, m) {
@@ -109,13 +123,26 @@ PYBIND11_MODULE(_pellory, m) {
       .def("responses", &Responses)
       .def("save_model", [](const TModelHandle& M) { return ToBytes(M.SaveModel()); })
       .def("load_model", [](TModelHandle& M, const py::bytes& B) { M.LoadModel(BytesOf(B)); })
-      // Models travel to other processes as their stream.
-      .def(py::pickle([](const TModelHandle& M) { return py::make_tuple(M.ClassName(), ToBytes(M.SaveModel())); },
-                      [](const py::tuple& T) {
-                        if (T.size() != 2) throw py::value_error("not a pickled pellory model");
-                        auto M = std::make_unique<TModelHandle>(T[0].cast<std::string>());
-                        M->LoadModel(BytesOf(T[1].cast<py::bytes>()));
-                        return M;
-                      }))
+      .def("save_state", [](const TModelHandle& M) { return ToBytes(M.SaveState()); })
+      .def("load_state", [](TModelHandle& M, const py::bytes& B) { M.LoadState(BytesOf(B)); })
+      .def("merge", [](TModelHandle& M, const TModelHandle& Other) {
+        py::gil_scoped_release Release;
+        M.Merge(Other);
+      })
+      // Models travel to other processes as their learning state, with the
+      // settings beside it: the state's model stream leaves out a setting
+      // at its default (a reject probability of 0), which loading would
+      // read as the class's own default.
+      .def(py::pickle(
+          [](const TModelHandle& M) {
+            return py::make_tuple(M.ClassName(), ToBytes(M.SaveState()), SettingsDict(M.Settings()));
+          },
+          [](const py::tuple& T) {
+            if (T.size() != 3) throw py::value_error("not a pickled pellory model");
+            auto M = std::make_unique<TModelHandle>(T[0].cast<std::string>());
+            M->LoadState(BytesOf(T[1].cast<py::bytes>()));
+            M->Configure(SettingsOf(T[2].cast<py::dict>()));
+            return M;
+          }))
       .def_static("stream_class_name", [](const py::bytes& B) { return TModelHandle::StreamClassName(BytesOf(B)); });
 }

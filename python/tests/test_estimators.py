@@ -112,12 +112,15 @@ def test_model_file_round_trip_and_refusals(cls, tmp_path):
         cls.load(path)
 
 
-@pytest.mark.parametrize("cls", ALL)
-def test_pickle_keeps_everything_the_responses_read(cls):
+@pytest.mark.parametrize("cls, settings", [(pellory.LinearClassifier, dict(reject_probability=0.0, use_prior=True)),
+                                           (pellory.NaiveBayes, dict(reject_probability=0.0, m=5)),
+                                           (pellory.KNearestNeighbors, dict(k=3, distance="manhattan"))])
+def test_pickle_keeps_everything_the_responses_read(cls, settings):
     y, codes, words, floats = mixed_table()
     frame = pd.DataFrame({"n": codes, "w": words, "f": floats})
-    model = cls().fit(frame, y)
+    model = cls(**settings).fit(frame, y)
     copy = pickle.loads(pickle.dumps(model))
+    assert copy.model_.settings() == model.model_.settings()
     assert np.array_equal(copy.responses(frame), model.responses(frame))
     assert copy.layout_.codes == model.layout_.codes and list(copy.classes_) == list(model.classes_)
 
@@ -157,3 +160,28 @@ def test_later_classes_come_after_the_first_ones_and_rejects_are_marked():
     assert list(model.classes_) == ["a", "b", "c"]
     assert list(model.predict([[5.0], [100.0]])) == ["c", "Reject"]
     assert np.allclose(model.predict_proba([[100.0]]), 1 / 3)
+
+
+@pytest.mark.parametrize("cls", [pellory.NaiveBayes, pellory.KNearestNeighbors])
+def test_merged_halves_answer_as_the_whole(cls):
+    y, codes, _, floats = mixed_table()
+    X = np.column_stack([codes, floats])
+    whole = cls(discrete=[0]).fit(X, y)
+    first = cls(discrete=[0]).partial_fit(X[:150], y[:150], classes=[0, 1, 2])
+    first.merge(cls(discrete=[0]).partial_fit(X[150:], y[150:], classes=[0, 1, 2]))
+    assert np.array_equal(first.responses(X), whole.responses(X))
+    doubled = cls(discrete=[0]).fit(np.concatenate([X, X]), np.concatenate([y, y]))
+    assert np.array_equal(whole.merge(whole).responses(X), doubled.responses(X))
+
+
+def test_merge_refuses_models_that_do_not_fit_together():
+    a = pellory.NaiveBayes().fit(pd.DataFrame({"w": ["x", "y"]}), [0, 1])
+    b = pellory.NaiveBayes().fit(pd.DataFrame({"w": ["y", "x"]}), [0, 1])
+    with pytest.raises(ValueError, match="'w': the two models code its values differently"):
+        a.merge(b)
+    with pytest.raises(ValueError, match="cannot merge a LinearClassifier"):
+        a.merge(pellory.LinearClassifier().fit([[1.0]], [0]))
+    c = pellory.NaiveBayes(m=3).fit(pd.DataFrame({"w": ["x", "y", "z"]}), ["p", "1", "1"])
+    a.merge(c)
+    assert list(a.classes_) == ["0", "1", "p"] and a.model_.settings()["m"] == 2
+    assert list(a.layout_.codes[0]) == ["x", "y", "z"]
