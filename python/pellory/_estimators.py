@@ -43,6 +43,18 @@ def _label_name(label):
     return name
 
 
+def _factorize(labels):
+    """Each label's index among the distinct labels, and those."""
+    if _input.pd is not None:
+        inverse, unique = _input.pd.factorize(labels)
+        return inverse, np.asarray(unique)
+    try:
+        unique, inverse = np.unique(labels, return_inverse=True)
+    except TypeError:
+        raise ValueError("class labels of different types cannot be ordered; give labels of one type") from None
+    return inverse, unique
+
+
 def _labels(y, rows):
     """y as a 1-D array of labels, checked."""
     y = y.to_numpy() if hasattr(y, "to_numpy") else np.asarray(y)
@@ -123,17 +135,23 @@ class _Classifier(ClassifierMixin, BaseEstimator):
         self._positions = {n.lower(): i for i, n in enumerate(self._names)}
         self.classes_ = np.asarray(self._label_list)
 
-    def _class_positions(self, labels):
-        """Class positions of labels; new labels become classes at the end."""
+    def _class_positions(self, labels, sort_new=False):
+        """Class positions of labels; new labels become classes at the end
+        (in sorted order with sort_new, else in order of appearance)."""
         if len(labels) == 0:
             return np.empty(0, dtype=np.int32)
-        try:
-            unique, inverse = np.unique(labels, return_inverse=True)
-        except TypeError:
-            raise ValueError("class labels of different types cannot be ordered; give labels of one type") from None
+        inverse, unique = _factorize(labels)
+        order = np.arange(len(unique))
+        if sort_new:
+            try:
+                order = np.argsort(unique, kind="stable")
+            except TypeError:
+                raise ValueError("class labels of different types cannot be ordered; give labels of one "
+                                 "type") from None
         positions = np.empty(len(unique), dtype=np.int32)
         added = False
-        for i, label in enumerate(unique):
+        for i in order:
+            label = unique[i]
             name = _label_name(label)
             known = self._positions.get(name.lower())
             if known is None:
@@ -168,9 +186,9 @@ class _Classifier(ClassifierMixin, BaseEstimator):
         for name in ("model_", "layout_", "classes_"):
             if hasattr(self, name):
                 delattr(self, name)
-        return self.partial_fit(X, y, classes=None, _sorted=True)
+        return self.partial_fit(X, y)
 
-    def partial_fit(self, X, y, classes=None, _sorted=False):
+    def partial_fit(self, X, y, classes=None):
         """Learns X with labels y in addition to what the model knows. On the
         first call the columns are fixed and the classes given in classes
         (or else those of y) are created in sorted order; later labels are
@@ -179,15 +197,13 @@ class _Classifier(ClassifierMixin, BaseEstimator):
             X = _input.as_2d(X)
         _check_rows(X)
         y = _labels(y, X.shape[0])
-        if not self._is_fitted():
+        first = not self._is_fitted()
+        if first:
             self._start(_input.Layout.of(X, self.discrete))
-            first = np.asarray(classes) if classes is not None else (y if _sorted else None)
-            if first is not None:
-                self._class_positions(np.unique(_labels(first, len(first))))
-        elif classes is not None:
-            self._class_positions(np.unique(_labels(np.asarray(classes), len(classes))))
+        if classes is not None:
+            self._class_positions(_labels(np.asarray(classes), len(classes)), sort_new=True)
         discrete, floats = self._blocks(X, learn=True)
-        self.model_.learn(discrete, floats, self._class_positions(y))
+        self.model_.learn(discrete, floats, self._class_positions(y, sort_new=first))
         return self
 
     def learn_one(self, x, y):
@@ -196,8 +212,14 @@ class _Classifier(ClassifierMixin, BaseEstimator):
         if not self._is_fitted():
             raise NotFittedError("learn_one needs a fitted model to know the columns; call fit or partial_fit "
                                  "first")
-        discrete, floats = _input.blocks(self.layout_, _input.one_row(self.layout_, x), True, self._offset())
-        self.model_.learn(discrete, floats, self._class_positions(np.asarray([y])))
+        discrete, floats = _input.row_blocks(self.layout_, x, True, self._offset())
+        name = _label_name(y)
+        known = self._positions.get(name.lower())
+        if known is not None and self._names[known] == name:
+            position = np.array([known], dtype=np.int32)  # the common case, without a factorization
+        else:
+            position = self._class_positions(np.asarray([y]))
+        self.model_.learn(discrete, floats, position)
         return self
 
     # --- classifying -------------------------------------------------------
@@ -226,7 +248,7 @@ class _Classifier(ClassifierMixin, BaseEstimator):
     def predict_one(self, x):
         """The class label of one row (a dict or a 1-D sequence)."""
         self._check_fitted()
-        discrete, floats = _input.blocks(self.layout_, _input.one_row(self.layout_, x), False, self._offset())
+        discrete, floats = _input.row_blocks(self.layout_, x, False, self._offset())
         return self._labels_of(self.model_.classify(discrete, floats, 1))[0]
 
     def responses(self, X):

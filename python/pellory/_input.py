@@ -179,17 +179,28 @@ def _as_floats(values, name):
         raise type(error)(f"column {name}: {error}") from None
 
 
-def _codes_of_numbers(values, name, offset):
-    """Whole numbers as value codes; offset 1 for a model numbered from 1."""
-    numbers_ = _as_floats(values, name)
-    missing = np.isnan(numbers_) | (numbers_ == -1)
-    with np.errstate(invalid="ignore"):
-        bad = ~missing & ((numbers_ != np.floor(numbers_)) | (numbers_ < 0) | (numbers_ > MAX_CODE))
+def _codes_of_numbers(values, names, offset):
+    """Whole numbers (one column, or a block whose columns are called names)
+    as value codes; offset 1 for a model numbered from 1."""
+    if values.dtype.kind in "iub":
+        numbers_ = values.astype(np.int64, copy=False)
+        missing = numbers_ == -1
+        bad = ~missing & ((numbers_ < 0) | (numbers_ > MAX_CODE))
+    else:
+        numbers_ = _as_floats(values, names[0] if len(names) == 1 else "of X")
+        with np.errstate(invalid="ignore"):
+            missing = np.isnan(numbers_) | (numbers_ == -1)
+            bad = ~missing & ~((numbers_ >= 0) & (numbers_ <= MAX_CODE) & (numbers_ == np.floor(numbers_)))
     if bad.any():
-        raise ValueError(f"column {name}: {numbers_[bad][0]!r} is no discrete value code (whole numbers 0 to "
-                         f"{MAX_CODE}; NaN, None or -1 for a missing value)")
-    codes = np.where(missing, -1.0, numbers_ - offset)
-    return codes.astype(np.int32)
+        where = np.argwhere(bad)[0]
+        column = names[where[1]] if bad.ndim == 2 else names[0]
+        raise ValueError(f"column {column}: {float(numbers_[tuple(where)])!r} is no discrete value code (whole "
+                         f"numbers 0 to {MAX_CODE}; NaN, None or -1 for a missing value)")
+    with np.errstate(invalid="ignore"):  # the NaNs cast here are overwritten below
+        codes = (numbers_ - offset if offset else numbers_).astype(np.int32)
+    if missing.any():
+        codes[missing] = -1
+    return codes
 
 
 def _unique_in_order(values):
@@ -236,17 +247,34 @@ def blocks(layout, X, learn, offset=0):
     fast = _blocks_in_place(layout, X, offset)
     if fast is not None:
         return fast
+    if not is_frame(X) and X.dtype.kind in "biuf" and not layout.codes:
+        # An array is gathered a block at a time: column by column would
+        # walk its rows once per column.
+        discrete = _codes_of_numbers(X[:, layout.discrete], [str(j) for j in layout.discrete], offset)
+        return discrete, np.ascontiguousarray(X[:, layout.floats], dtype=np.float64)
     discrete = np.empty((rows, len(layout.discrete)), dtype=np.int32)
     for i, j in enumerate(layout.discrete):
         name = _column_name(X, j)
         if layout.kinds[j] == CODE:
-            discrete[:, i] = _codes_of_numbers(_column(X, j), name, offset)
+            discrete[:, i] = _codes_of_numbers(_as_column_values(_column(X, j)), [name], offset)
         else:
             discrete[:, i] = _coded(_column(X, j), layout.codes[j], learn, name)
     floats = np.empty((rows, len(layout.floats)), dtype=np.float64)
     for i, j in enumerate(layout.floats):
         floats[:, i] = _as_floats(_column(X, j), _column_name(X, j))
     return discrete, floats
+
+
+def _as_column_values(column):
+    """A column's values as numpy holds them; nullable pandas integers and
+    booleans with gaps as floats with NaN."""
+    if pd is not None and isinstance(column, pd.Series):
+        if column.hasnans or not (pd.api.types.is_integer_dtype(column.dtype) or
+                                  pd.api.types.is_bool_dtype(column.dtype)):
+            return column.to_numpy(dtype=np.float64, na_value=np.nan) if column.dtype.kind != "O" else \
+                column.to_numpy()
+        return column.to_numpy(dtype=np.int64)
+    return np.asarray(column)
 
 
 def _blocks_in_place(layout, X, offset):
@@ -279,3 +307,14 @@ def one_row(layout, x):
     if len(row) != layout.n_features:
         raise ValueError(f"the row has {len(row)} values, but the estimator is expecting {layout.n_features}")
     return np.array([row], dtype=object)
+
+
+def row_blocks(layout, x, learn, offset=0):
+    """The two blocks of one row (see one_row)."""
+    table = one_row(layout, x)
+    if not layout.codes:
+        try:
+            table = table.astype(np.float64)  # the quick way for rows of numbers
+        except (TypeError, ValueError):
+            pass  # blocks names the column that is no number
+    return blocks(layout, table, learn, offset)
