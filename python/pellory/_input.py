@@ -248,10 +248,11 @@ def blocks(layout, X, learn, offset=0):
     if fast is not None:
         return fast
     if not is_frame(X) and X.dtype.kind in "biuf" and not layout.codes:
-        # An array is gathered a block at a time: column by column would
-        # walk its rows once per column.
-        discrete = _codes_of_numbers(X[:, layout.discrete], [str(j) for j in layout.discrete], offset)
-        return discrete, np.ascontiguousarray(X[:, layout.floats], dtype=np.float64)
+        # A numeric array is split in one pass in C++: column by column
+        # numpy would walk its rows once per column and operation.
+        from ._pellory import split_columns
+        return split_columns(np.ascontiguousarray(X, dtype=np.float64), np.asarray(layout.discrete, np.int32),
+                             offset)
     discrete = np.empty((rows, len(layout.discrete)), dtype=np.int32)
     for i, j in enumerate(layout.discrete):
         name = _column_name(X, j)

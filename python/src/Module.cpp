@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 
+#include "ArrayBlocks.h"
 #include "Exceptions.h"
 #include "ModelHandle.h"
 
@@ -92,11 +93,31 @@ TModelSettings SettingsOf(const py::dict& D) {
   return S;
 }
 
+// The discrete and the float block of a float64 table (see ArrayBlocks.h).
+py::tuple Split(const TFloatBlock& X, const py::array_t<int32_t, py::array::c_style>& DiscreteColumns,
+                int32_t Offset) {
+  const auto Table = Values(X, "X");
+  const auto Rows = X.shape(0), Columns = X.shape(1);
+  const auto D = static_cast<py::ssize_t>(DiscreteColumns.size());
+  py::array_t<int32_t> Discrete({Rows, D});
+  py::array_t<double> Float({Rows, Columns - D});
+  std::span<const int32_t> Chosen(DiscreteColumns.data(), static_cast<size_t>(D));
+  std::span<int32_t> OutD(Discrete.mutable_data(), static_cast<size_t>(Discrete.size()));
+  std::span<double> OutF(Float.mutable_data(), static_cast<size_t>(Float.size()));
+  {
+    py::gil_scoped_release Release;
+    SplitColumns(Table, static_cast<size_t>(Rows), static_cast<size_t>(Columns), Chosen, Offset, OutD, OutF);
+  }
+  return py::make_tuple(Discrete, Float);
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_pellory, m) {
   m.doc() = "The classification engine under the estimators of the package pellory.";
   py::register_exception<Exception>(m, "EngineError", PyExc_ValueError);
+
+  m.def("split_columns", &Split, py::arg("X"), py::arg("discrete_columns"), py::arg("offset"));
 
   py::class_<TModelHandle>(m, "Model")
       .def(py::init<const std::string&>(), py::arg("class_name"))
