@@ -29,16 +29,6 @@ import peers  # noqa: E402  (the data set and the C++ and scikit-learn runs)
 PER_ROW = 2000
 
 
-def best_rate(count, body, prepare=None, repeats=3):
-    best = 0.0
-    for _ in range(repeats):
-        state = prepare() if prepare else None
-        start = time.perf_counter()
-        body(state)
-        best = max(best, count / (time.perf_counter() - start))
-    return best
-
-
 def run_binding(pellory, y, d, f, repeats):
     L = peers.LEARN
     both = np.ascontiguousarray(np.concatenate([d, f], axis=1), dtype=np.float64)
@@ -47,9 +37,25 @@ def run_binding(pellory, y, d, f, repeats):
     r = {}
 
     def batch(name, make, X, stored=L, queries=peers.TEST):
-        r[name + "_learn"] = best_rate(stored, lambda m: m.fit(X[:stored], y[:stored]), make, repeats)
+        r[name + "_learn"] = peers.best_rate(stored, lambda m: m.fit(X[:stored], y[:stored]), make, repeats)
         model = make().fit(X[:stored], y[:stored])
-        r[name + "_classify"] = best_rate(queries, lambda _: model.predict(X[L:L + queries]), None, repeats)
+        r[name + "_classify"] = peers.best_rate(queries, lambda _: model.predict(X[L:L + queries]), None, repeats)
+        # The engine alone, called through the module on ready blocks, right
+        # after: the difference is the binding's own work, measured under
+        # the same load.
+        learn_d, learn_f = model._blocks(X[:stored], False)
+        positions = model._class_positions(y[:stored])
+
+        def fresh():
+            empty = make()
+            empty._start(model.layout_)
+            empty._class_positions(model.classes_)
+            return empty
+        r[name + "_learn_engine"] = peers.best_rate(stored, lambda m: m.model_.learn(learn_d, learn_f, positions),
+                                                    fresh, repeats)
+        test_d, test_f = model._blocks(X[L:L + queries], False)
+        r[name + "_classify_engine"] = peers.best_rate(queries, lambda _: model.model_.classify(test_d, test_f, 1),
+                                                       None, repeats)
         return model
 
     def per_row(name, make, X, model, rows=PER_ROW):
@@ -58,10 +64,10 @@ def run_binding(pellory, y, d, f, repeats):
         def learn(m):
             for i in range(rows):
                 m.learn_one(rows_x[i], y[i])
-        r[name + "_learn_row"] = best_rate(rows, learn, lambda: make().partial_fit(X[:1], y[:1],
+        r[name + "_learn_row"] = peers.best_rate(rows, learn, lambda: make().partial_fit(X[:1], y[:1],
                                                                                  classes=np.arange(20)), repeats)
         test = [X[L + i] for i in range(rows)]
-        r[name + "_classify_row"] = best_rate(rows, lambda _: [model.predict_one(x) for x in test], None, repeats)
+        r[name + "_classify_row"] = peers.best_rate(rows, lambda _: [model.predict_one(x) for x in test], None, repeats)
 
     def lc():
         return pellory.LinearClassifier(discrete=discrete)
@@ -73,22 +79,26 @@ def run_binding(pellory, y, d, f, repeats):
     for stored, queries in ((5000, 2000), (50000, 400)):
         for p, distance in ((2, "euclidean"), (1, "manhattan")):
             key = f"knn_{stored}_p{p}"
-            model = pellory.KNearestNeighbors(k=10, distance=distance, discrete=discrete).fit(both[:stored],
-                                                                                               y[:stored])
-            r[key] = best_rate(queries, lambda _: model.predict(both[L:L + queries]), None, repeats)
-            r[key + "_row"] = best_rate(200, lambda _: [model.predict_one(both[L + i]) for i in range(200)], None,
+            def knn():
+                return pellory.KNearestNeighbors(k=10, distance=distance, discrete=discrete)
+            model = batch(key, knn, both, stored, queries)
+            r[key] = r[key + "_classify"]
+            r[key + "_engine"] = r[key + "_classify_engine"]
+            r[key + "_row"] = peers.best_rate(200, lambda _: [model.predict_one(both[L + i]) for i in range(200)], None,
                                         repeats)
     return r
 
 
 def table(cpp, py, sk):
     fmt = peers.fmt
-    lines = ["| Work | C++ | Python | Python / C++ | Peer | Peer rate | Python / peer |",
-             "|---|---|---|---|---|---|---|"]
+    lines = ["| Work | C++ | Python | Python / C++ | Python / engine | Peer | Peer rate | Python / peer |",
+             "|---|---|---|---|---|---|---|---|"]
 
     def add(work, ours, mine, peer_name, peer):
-        lines.append(f"| {work} | {fmt(cpp[ours])} | {fmt(py[mine])} | {py[mine] / cpp[ours]:.2f} | {peer_name} | "
-                     f"{fmt(peer)} | {py[mine] / peer:.2f}× |")
+        engine = py.get(mine + "_engine")
+        share = f"{py[mine] / engine:.2f}" if engine else ""
+        lines.append(f"| {work} | {fmt(cpp[ours])} | {fmt(py[mine])} | {py[mine] / cpp[ours]:.2f} | {share} | "
+                     f"{peer_name} | {fmt(peer)} | {py[mine] / peer:.2f}× |")
     add("linear classifier fit, batch", "lc_learn", "lc_learn", "GaussianNB partial_fit", sk["gnb_learn"])
     add("linear classifier predict, batch", "lc_classify", "lc_classify", "GaussianNB predict", sk["gnb_classify"])
     add("linear classifier learn_one", "lc_learn", "lc_learn_row", "GaussianNB partial_fit per row",
@@ -127,8 +137,9 @@ def main():
     py = run_binding(pellory, y, d, f, args.repeats)
     sk = peers.run_sklearn(y, d, f)
     print(f"Measured {time.strftime('%Y-%m-%d %H:%M')} on {peers.cpu_model()}, {os.cpu_count()} cores; one thread "
-          f"each; load average {load_before:.1f} at the start. Python / C++ is the binding's rate over the "
-          "engine's own (1.00: no overhead).")
+          f"each; load average {load_before:.1f} at the start. Python / C++: the estimator's rate over "
+          "bench_peers' (run just before); Python / engine: over the engine called through the module on "
+          "ready blocks right after, under the same load (1.00: no overhead).")
     print()
     print(table(cpp, py, sk))
 

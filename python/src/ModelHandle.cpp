@@ -155,7 +155,8 @@ void TModelHandle::Responses(std::span<const int32_t> Discrete, std::span<const 
   std::lock_guard Guard(FLock);
   TClassifier& C = *FClassifier;
   const auto Classes = static_cast<size_t>(C.ClassCount());
-  const size_t Rows = Classes > 0 ? Responses.size() / Classes : 0;
+  if (Classes == 0) return;  // a model without classes answers nothing
+  const size_t Rows = Responses.size() / Classes;
   if (Rows * Classes != Responses.size()) throw Exception("Record batch sizes do not match");
   CheckBatch(Rows, Discrete, Float);
   const auto D = static_cast<size_t>(C.DiscreteAttributeCount());
@@ -198,12 +199,17 @@ void CheckConsumed(TStream& Stream, const char* What) {
 void TModelHandle::LoadModel(std::span<const uint8_t> Bytes) {
   const std::string Stored = StreamClassName(Bytes);
   if (Stored != FClassName) throw Exception("the model stream holds a " + Stored + ", not a " + FClassName);
+  Replace(Bytes, "the model stream", [](TClassifier& C, TStream& S) { C.LoadFromStream(S); });
+}
+
+void TModelHandle::Replace(std::span<const uint8_t> Bytes, const char* What,
+                           void (*Load)(TClassifier&, TStream&)) {
   // Loaded into a fresh classifier, so a damaged stream leaves this model as
   // it was.
   std::unique_ptr<TClassifier> Fresh = NewForLoading(FClassName);
   TMemoryStream Stream(std::vector<uint8_t>(Bytes.begin(), Bytes.end()));
-  Fresh->LoadFromStream(Stream);
-  CheckConsumed(Stream, "the model stream");
+  Load(*Fresh, Stream);
+  CheckConsumed(Stream, What);
   std::lock_guard Guard(FLock);
   FClassifier = std::move(Fresh);
 }
@@ -216,12 +222,7 @@ std::vector<uint8_t> TModelHandle::SaveState() const {
 }
 
 void TModelHandle::LoadState(std::span<const uint8_t> Bytes) {
-  std::unique_ptr<TClassifier> Fresh = NewForLoading(FClassName);
-  TMemoryStream Stream(std::vector<uint8_t>(Bytes.begin(), Bytes.end()));
-  Fresh->LoadState(Stream);
-  CheckConsumed(Stream, "the learning state");
-  std::lock_guard Guard(FLock);
-  FClassifier = std::move(Fresh);
+  Replace(Bytes, "the learning state", [](TClassifier& C, TStream& S) { C.LoadState(S); });
 }
 
 void TModelHandle::Merge(const TModelHandle& Other) {

@@ -25,6 +25,7 @@
 #include <vector>
 
 class TClassifier;
+class TStream;
 
 // The settings an estimator stores; an unset field keeps the classifier's
 // value. Each applies only to the classes that have it (RejectProbability:
@@ -105,6 +106,9 @@ public:
   void Merge(const TModelHandle& Other);
 
 private:
+  // Loads Bytes with Load into a fresh classifier of this class and, when
+  // all of it was read (What names it in the error otherwise), takes it.
+  void Replace(std::span<const uint8_t> Bytes, const char* What, void (*Load)(TClassifier&, TStream&));
   void CheckBatch(size_t Rows, std::span<const int32_t> Discrete, std::span<const double> Float) const;
 
   std::string FClassName;
