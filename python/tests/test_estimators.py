@@ -1,5 +1,7 @@
 """The estimators over the engine: input conversion, errors, models, threads."""
+import importlib
 import pickle
+import sys
 import threading
 
 import numpy as np
@@ -28,18 +30,22 @@ def test_data_frame_columns_are_read_as_their_types_say():
                           "b": codes > 1})
     frame.loc[5, "w"] = None
     frame.loc[7, "f"] = np.nan
+    frame["k"] = pd.array(codes, dtype="Int64")
+    frame.loc[9, "k"] = pd.NA
     # The same table by hand: strings coded in order of first appearance,
     # missing as NaN, everything but "f" discrete.
     def first_seen(values):
         order = list(dict.fromkeys(v for v in values if v is not None))
         return np.array([np.nan if v is None else order.index(v) for v in values])
+    with_gap = codes.astype(float)
+    with_gap[9] = np.nan
     by_hand = np.column_stack([codes, first_seen(frame["w"].tolist()), first_seen(list(words[::-1])),
-                               frame["f"], codes > 1]).astype(float)
+                               frame["f"], codes > 1, with_gap]).astype(float)
     for cls in ALL:
         a = cls().fit(frame, y)
-        b = cls(discrete=[0, 1, 2, 4]).fit(by_hand, y)
+        b = cls(discrete=[0, 1, 2, 4, 5]).fit(by_hand, y)
         assert np.array_equal(a.responses(frame), b.responses(by_hand))
-        assert list(a.feature_names_in_) == ["n", "w", "c", "f", "b"]
+        assert list(a.feature_names_in_) == ["n", "w", "c", "f", "b", "k"]
 
 
 def test_values_unseen_while_learning_are_not_kept():
@@ -185,3 +191,10 @@ def test_merge_refuses_models_that_do_not_fit_together():
     a.merge(c)
     assert list(a.classes_) == ["0", "1", "p"] and a.model_.settings()["m"] == 2
     assert list(a.layout_.codes[0]) == ["x", "y", "z"]
+
+
+def test_dask_module_without_dask_says_what_to_install(monkeypatch):
+    monkeypatch.setitem(sys.modules, "dask", None)
+    monkeypatch.delitem(sys.modules, "pellory.dask", raising=False)
+    with pytest.raises(ImportError, match="python3-dask and python3-distributed"):
+        importlib.import_module("pellory.dask")
