@@ -19,12 +19,13 @@ int TrainCommand(const TArguments& Args, TToolIO& IO) {
   const int32_t K = Args.Integer("k", L::MinNeighbors, L::MaxNeighbors, L::DefaultNeighbors);
   if (Args.Has("k") && Kind != "knn") throw TUsageError("train: --k applies to --classifier knn only");
   const std::string ModelFile = Args.Required("model", "FILE");
+  const int32_t Threads = Args.Integer("threads", 1, MaxClassifyThreads, 1);
 
   const std::unique_ptr<TDataSource> Source = OpenDataSource(Args, IO);
   const std::unique_ptr<TTable> Table = Source->OpenTable(Args.Positionals()[0]);
   const std::unique_ptr<TClassifier> Classifier = NewSampleClassifier(TypeName);
   if (auto* Knn = dynamic_cast<TKNearestNeighbors*>(Classifier.get())) Knn->SetKNeighbors(K);
-  LearnSampleTable(*Table, *Classifier);
+  LearnSampleTable(*Source, *Table, *Classifier, Threads);
   Classifier->SaveToFile(ModelFile);
   IO.Out << Table->TableName() << ": " << Table->RecordCount() << " rows learned by " << TypeName << ", "
          << Classifier->ClassCount() << " classes, " << AttributeCountText(*Classifier) << "\n"

@@ -102,12 +102,26 @@ const std::vector<TCommand>& CommandTable() {
         WithSource({{"runs", true}, {"k", true}, {"prune", false}, {"tables", true}}), 0, 0},
        CrossTestCommand},
       {{"train",
-        std::string("usage: pellory train TABLE --classifier lc|nb|knn [--k K] --model FILE [--data DIR | --sqlite FILE]\n"
+        std::string("usage: pellory train TABLE --classifier lc|nb|knn [--k K] --model FILE [--threads N]\n"
+                    "                     [--data DIR | --sqlite FILE]\n"
                     "Learns every row of TABLE (class field \"Class\") and saves the model to FILE.\n"
                     "  --classifier     lc (linear), nb (naive Bayes) or knn (k-nearest neighbours)\n") +
-            NeighborsHelp + "  --model FILE     the model file to write\n\n" + SourceHelp,
-        WithSource({{"classifier", true}, {"k", true}, {"model", true}}), 1, 1},
+            NeighborsHelp + "  --model FILE     the model file to write\n" +
+            "  --threads N      learn on N threads, 1 to " + N(MaxClassifyThreads) +
+            " (default 1): each learns a range of rows,\n"
+            "                   the ranges are merged in row order. nb and knn write the same\n"
+            "                   file at any N; lc means and deviations may differ in their last bits\n\n" +
+            SourceHelp,
+        WithSource({{"classifier", true}, {"k", true}, {"model", true}, {"threads", true}}), 1, 1},
        TrainCommand},
+      {{"merge",
+        std::string("usage: pellory merge OUT.model IN1.model IN2.model ...\n"
+                    "Merges model files of one kind, in the order given, into OUT.model: the model\n"
+                    "learning IN1's rows and then IN2's ... would give. A model file keeps no\n"
+                    "learned-case counts, so the class priors of the merged model are those of\n"
+                    "loaded models (every class equally likely), not those of learning.\n"),
+        {}, 3, 1000},
+       MergeCommand},
       {{"classify",
         std::string("usage: pellory classify TABLE --model FILE [--threads N] [--data DIR | --sqlite FILE]\n"
                     "Loads the model and prints, per row of TABLE, its ID, the guessed class and the\n"
@@ -145,6 +159,7 @@ std::string ToolUsage() {
       "  crosstest        cross test of the three classifiers over the tables\n"
       "  train TABLE      learn a table and save the model\n"
       "  classify TABLE   classify a table with a saved model\n"
+      "  merge OUT IN...  merge model files of one kind\n"
       "  bench            speed of the linear classifier on synthetic cases\n\n"
       "'pellory COMMAND --help' describes a command. The data-source options\n"
       "(--data DIR, --sqlite FILE) may also stand before the command.\n";

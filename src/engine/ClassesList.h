@@ -33,6 +33,11 @@ struct TDiscreteRecord {
   int32_t Mode = 0;             // most frequent value (first to reach the top count)
   bool Enabled = false;
   double Weight = 0.0;
+  // The value codes that raised ValueCount, in the order they came: the
+  // Counts length grew from them, so a merge can grow it as learning in
+  // sequence would have. Not in the model stream; a loaded record takes
+  // its codes in ascending order (see GuessNewMaxima).
+  std::vector<int32_t> NewMaxima;
 };
 
 // What one class has learned about one float attribute.
@@ -49,6 +54,10 @@ struct TFloatRecord {
 // when it is too short. Value must be >= 0; a value above
 // MaxDiscreteValueCode raises "Discrete value <v> out of range (0..16777215)".
 void ExtendValueCount(TDiscreteRecord& R, int32_t Value);
+// NewMaxima for a record whose arrival order is not known (one read from a
+// model stream): its codes with a count, ascending, as codes numbered by
+// first appearance arrive.
+void GuessNewMaxima(TDiscreteRecord& R);
 
 class TClassesListItem : public TPersistent {
 public:

@@ -216,12 +216,23 @@ public:
   //   L bytes                the model stream (SaveToStream)
   //   C (int32)              number of learned-case counts (0 without priors)
   //   C x int32              LearnedCaseCounts
+  //   H (int32)              number of value histories (classes x discrete
+  //                          attributes for the statistic classifiers, else 0)
+  //   H x { M (int32), M x int32 }
+  //                          per class and discrete attribute, the codes that
+  //                          raised its ValueCount in arrival order (which
+  //                          decide how long merged count arrays grow)
   // LoadState reads and checks the whole state (EInvalidStreamFormat /
   // EReadError naming what is wrong) before this classifier changes; the
   // state must come from a classifier of this class (EConvertError
   // otherwise) registered with the class registry. Handlers are kept.
   void SaveState(TStream& Stream) const;
   void LoadState(TStream& Stream);
+  // The value histories of the state (H and what follows). Base: none.
+  virtual void SaveValueHistories(TStream& Stream) const;
+  // Reads and checks them (EInvalidStreamFormat naming what is wrong) and
+  // applies them to this classifier's records. Base: H must be 0.
+  virtual void LoadValueHistories(TStream& Stream);
 
   // --- Non-virtual operations --------------------------------------------
   void EnableAttributes();    // discrete, then float

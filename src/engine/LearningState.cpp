@@ -66,6 +66,51 @@ void TClassifier::SaveState(TStream& Stream) const {
   Stream.WriteBuffer(Model.Bytes().data(), static_cast<int64_t>(Length));
   Stream.WriteInt32(static_cast<int32_t>(Counts.size()));
   for (int32_t C : Counts) Stream.WriteInt32(C);
+  SaveValueHistories(Stream);
+}
+
+void TClassifier::SaveValueHistories(TStream& Stream) const { Stream.WriteInt32(0); }
+
+void TClassifier::LoadValueHistories(TStream& Stream) {
+  const int32_t H = ReadCount(Stream, "value history count");
+  if (H != 0) BadState(std::to_string(H) + " value histories for a " + TypeName() + ", which keeps none");
+}
+
+void TStatisticClassifier::SaveValueHistories(TStream& Stream) const {
+  Stream.WriteInt32(FClasses->Count() * FClasses->DiscreteCount());
+  for (int32_t i = 0; i < FClasses->Count(); ++i)
+    for (const TDiscreteRecord& R : FClasses->GetData(i)->Discrete()) {
+      Stream.WriteInt32(static_cast<int32_t>(R.NewMaxima.size()));
+      for (int32_t v : R.NewMaxima) Stream.WriteInt32(v);
+    }
+}
+
+void TStatisticClassifier::LoadValueHistories(TStream& Stream) {
+  const int64_t Expected = int64_t{FClasses->Count()} * FClasses->DiscreteCount();
+  const int32_t H = ReadCount(Stream, "value history count");
+  if (H != Expected)
+    BadState(std::to_string(H) + " value histories for " + std::to_string(FClasses->Count()) + " classes of " +
+             std::to_string(FClasses->DiscreteCount()) + " discrete attributes");
+  std::vector<std::vector<int32_t>> Histories(static_cast<size_t>(H));
+  size_t k = 0;
+  for (int32_t i = 0; i < FClasses->Count(); ++i)
+    for (const TDiscreteRecord& R : FClasses->GetData(i)->Discrete()) {
+      const std::string Which = "value history of class " + std::to_string(i) + ": ";
+      const int32_t M = ReadCount(Stream, "value history length");
+      if (M > R.ValueCount) BadState(Which + std::to_string(M) + " codes for ValueCount " + std::to_string(R.ValueCount));
+      RequireBytes(Stream, int64_t{M} * 4);
+      std::vector<int32_t>& Codes = Histories[k++];
+      Codes.resize(static_cast<size_t>(M));
+      for (int32_t& v : Codes) {
+        v = Stream.ReadInt32();
+        if (v < 0 || (&v != Codes.data() && v <= *(&v - 1))) BadState(Which + "codes not ascending");
+      }
+      if ((M == 0) != (R.ValueCount == 0) || (M > 0 && Codes.back() != R.ValueCount - 1))
+        BadState(Which + "does not end at the highest code " + std::to_string(R.ValueCount - 1));
+    }
+  k = 0;
+  for (int32_t i = 0; i < FClasses->Count(); ++i)
+    for (TDiscreteRecord& R : FClasses->GetData(i)->EditDiscrete()) R.NewMaxima = std::move(Histories[k++]);
 }
 
 void TClassifier::LoadState(TStream& Stream) {
@@ -109,5 +154,6 @@ void TClassifier::LoadState(TStream& Stream) {
   } catch (const Exception& E) {
     BadState(E.what());
   }
+  Loaded->LoadValueHistories(Stream);
   Assign(*Loaded);
 }

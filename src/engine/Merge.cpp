@@ -34,15 +34,18 @@ bool SameMissingFloat(double A, double B) { return A == B || (std::isnan(A) && s
 int32_t CountAt(const TDiscreteRecord& R, size_t v) { return v < R.Counts.size() ? R.Counts[v] : 0; }
 
 // The counts array learning would leave after this record's cases and then
-// Other's: it grows at a value beyond its length to max(2 (v + 1), 8).
-// Other's arrival order is not kept, so its values are taken in ascending
-// order (the order in which codes numbered by first appearance arrive);
-// the length only decides how many zero slots follow the counts.
+// Other's: a value beyond every earlier one raises ValueCount, and the
+// array grows at such a value beyond its length to max(2 (v + 1), 8). Of
+// Other's new maxima, those beyond this record's values are the ones that
+// would have raised it here, in the same order.
 size_t MergedCountsLength(const TDiscreteRecord& R, const TDiscreteRecord& Other) {
   size_t Length = R.Counts.size();
-  for (size_t v = 0; v < Other.Counts.size(); ++v)
-    if (Other.Counts[v] != 0 && v >= Length) Length = std::max<size_t>(2 * (v + 1), 8);
-  const auto Needed = static_cast<size_t>(std::max({R.ValueCount, Other.ValueCount, 0}));
+  for (int32_t v : Other.NewMaxima)
+    if (v > R.ValueCount - 1 && static_cast<size_t>(v) >= Length) Length = std::max<size_t>(2 * (static_cast<size_t>(v) + 1), 8);
+  // Records edited from outside may hold counts their history does not explain.
+  size_t Needed = static_cast<size_t>(std::max({R.ValueCount, Other.ValueCount, 0}));
+  for (size_t v = Other.Counts.size(); v > Needed; --v)
+    if (Other.Counts[v - 1] != 0) Needed = v;
   if (Length < Needed) Length = std::max<size_t>(2 * Needed, 8);
   return Length;
 }
@@ -50,7 +53,10 @@ size_t MergedCountsLength(const TDiscreteRecord& R, const TDiscreteRecord& Other
 void MergeCounts(TDiscreteRecord& R, const TDiscreteRecord& Other) {
   const size_t Length = MergedCountsLength(R, Other);
   if (R.Counts.size() < Length) R.Counts.resize(Length, 0);
-  for (size_t v = 0; v < Other.Counts.size(); ++v) R.Counts[v] += Other.Counts[v];
+  for (size_t v = 0; v < Other.Counts.size(); ++v)
+    if (Other.Counts[v] != 0) R.Counts[v] += Other.Counts[v];
+  for (int32_t v : Other.NewMaxima)
+    if (v > R.ValueCount - 1 && (R.NewMaxima.empty() || v > R.NewMaxima.back())) R.NewMaxima.push_back(v);
   R.ValueCount = std::max(R.ValueCount, Other.ValueCount);
   R.Count += Other.Count;
 }

@@ -77,7 +77,8 @@ public:
   void SaveToStream(TStream& Stream) const override;
   void LoadFromStream(TStream& Stream) override;
   // TClassifier's copy, then each class's learned-case count, which the
-  // model stream does not hold and the prior probability reads.
+  // model stream does not hold and the prior probability reads, and each
+  // discrete record's NewMaxima.
   void Assign(const TPersistent& Source) override;
   int32_t ClassCount() const override { return FClasses->Count(); }
   // Classes united by name; each class's item merges Other's (a class new
@@ -87,6 +88,11 @@ public:
   // Raises "<n> learned-case counts for <m> classes", "Negative learned-case
   // count" or "Learned-case counts above 2147483647" before changing anything.
   void SetLearnedCaseCounts(std::span<const int32_t> Counts) override;
+  // Each class's discrete records' NewMaxima, class by class. Reading
+  // checks that every history is strictly ascending, within its record's
+  // ValueCount and ends at its highest code.
+  void SaveValueHistories(TStream& Stream) const override;
+  void LoadValueHistories(TStream& Stream) override;
 
   // Whole-model entropy measures, in percent (see TLClassesList). Entropy
   // averages over all attributes (0 without attributes); the Max...

@@ -135,6 +135,7 @@ TEST_F(TMergeTest, ShardsMergedInOrderAnswerAsOneSequentialLearning) {
     auto SeqNB = Learned<TNaiveBayes>(Rows, 0, Rows.size());
     auto NB = LearnedInShards<TNaiveBayes>(Rows, Shards);
     ExpectSameStatistics(*NB, *SeqNB, 0.0);
+    EXPECT_EQ(StreamOf(*NB), StreamOf(*SeqNB));  // the zero slots after the counts too
     ExpectSameAnswers(*NB, *SeqNB, Rows);
 
     auto SeqKnn = Learned<TKNearestNeighbors>(Rows, 0, Rows.size());
@@ -149,15 +150,25 @@ TEST_F(TMergeTest, ShardsMergedInOrderAnswerAsOneSequentialLearning) {
   }
 }
 
-// Codes that first occur in ascending order (as codes numbered by first
-// appearance do) give the very model file, zero slots after the counts included.
-TEST_F(TMergeTest, NaiveBayesFileIsByteIdenticalWhenCodesArriveInAscendingOrder) {
+// A model read from a stream has lost the order its codes came in: they
+// are taken as ascending (as codes numbered by first appearance arrive), so
+// loaded shards of such a table give the very model file, zero slots after
+// the counts included.
+TEST_F(TMergeTest, LoadedNaiveBayesShardsGiveTheSameFileWhenCodesArriveInAscendingOrder) {
   std::vector<TRow> Rows;
   for (int32_t n = 0; n < 400; ++n)
     Rows.push_back({n % 3 ? "x" : "y", {n / 7, n % 5, n / 40}, {0.0, 1.0}});
   for (size_t Shards : {2, 3, 16}) {
-    auto Seq = Learned<TNaiveBayes>(Rows, 0, Rows.size());
-    EXPECT_EQ(StreamOf(*LearnedInShards<TNaiveBayes>(Rows, Shards)), StreamOf(*Seq)) << Shards << " shards";
+    auto Merged = Fresh<TNaiveBayes>();
+    for (size_t s = 0; s < Shards; ++s) {
+      TMemoryStream Model;
+      Learned<TNaiveBayes>(Rows, Rows.size() * s / Shards, Rows.size() * (s + 1) / Shards)->SaveToStream(Model);
+      Model.Seek(0, TSeekOrigin::soBeginning);
+      auto Loaded = Fresh<TNaiveBayes>();
+      Loaded->LoadFromStream(Model);
+      Merged->Merge(*Loaded);
+    }
+    EXPECT_EQ(StreamOf(*Merged), StreamOf(*Learned<TNaiveBayes>(Rows, 0, Rows.size()))) << Shards << " shards";
   }
 }
 
@@ -242,9 +253,9 @@ TEST_F(TMergeTest, MergingWithItselfAndWithEmptyModelsWorks) {
   ExpectSameAnswers(*Empty, *Linear, Rows);
 }
 
-// The state keeps the learned-case counts the model stream drops: states
-// saved and loaded apart merge into the model learned in one process,
-// priors included.
+// The state keeps the learned-case counts and value histories the model
+// stream drops: states saved and loaded apart merge into the model learned
+// in one process, priors and the model file included.
 TEST_F(TMergeTest, LearningStatesMergeAsTheModelsTheyCameFrom) {
   const std::vector<TRow> Rows = RandomRows(300, 5);
   auto Sequential = Learned<TNaiveBayes>(Rows, 0, Rows.size());
@@ -258,6 +269,7 @@ TEST_F(TMergeTest, LearningStatesMergeAsTheModelsTheyCameFrom) {
     Merged->Merge(*Loaded);
   }
   ExpectSameStatistics(*Merged, *Sequential, 0.0);
+  EXPECT_EQ(StreamOf(*Merged), StreamOf(*Sequential));
   ExpectSameAnswers(*Merged, *Sequential, Rows);
 }
 
@@ -274,7 +286,8 @@ TEST_F(TMergeTest, MalformedLearningStatesAreRefusedBeforeAnythingChanges) {
   };
   auto Linear = Learned<TLinearClassifier>(Rows, 0, 10);
   const int32_t Classes = Learned<TLinearClassifier>(Rows, 0, Rows.size())->ClassCount();
-  const size_t CountNumberAt = Bytes.size() - 4 * static_cast<size_t>(Classes + 1);
+  const size_t CountNumberAt = 16 + static_cast<size_t>(GetInt32LE(Bytes.data() + 8));  // after the model
+  const size_t HistoriesAt = CountNumberAt + 4 * static_cast<size_t>(Classes + 1);
   const std::string CountMismatch =
       "Invalid learning state: 1 learned-case counts for " + std::to_string(Classes) + " classes";
   const std::vector<std::pair<std::vector<uint8_t>, std::string>> Table = {
@@ -283,6 +296,9 @@ TEST_F(TMergeTest, MalformedLearningStatesAreRefusedBeforeAnythingChanges) {
       {Patched(0, {}, Bytes.size() - 2), "Stream read error"},
       {Patched(CountNumberAt, {1}, CountNumberAt + 8), CountMismatch},
       {Patched(CountNumberAt + 4, {0xFF, 0xFF, 0xFF, 0xFF}), "Invalid learning state: Negative learned-case count -1"},
+      {Patched(HistoriesAt, {0}), "Invalid learning state: 0 value histories for " + std::to_string(Classes) +
+                                      " classes of 3 discrete attributes"},
+      {Patched(HistoriesAt + 8, {0xFF}), "Invalid learning state: value history of class 0: codes not ascending"},
   };
   for (const auto& [State, Expected] : Table) {
     const std::vector<uint8_t> Before = StreamOf(*Linear);

@@ -1,0 +1,37 @@
+// Learning a table on several threads: the rows cut into contiguous ranges
+// (shards), each learned on its own thread over its own dataset by a
+// classifier of its own, and the shards merged into the binding's
+// classifier in row order.
+//
+// The result is the model LearnDataset gives (TClassifier::Merge says how
+// exactly: naive Bayes and k-NN answer bit for bit alike, the linear
+// classifier's means and deviations may differ in their last bits). Where
+// learning apart cannot give that model, the table is learned by
+// LearnDataset on the caller's thread: one thread asked for, a classifier
+// that cannot merge (a k-NN that does not store examples), or a column whose
+// value codes depend on the rows read before it (an akDiscrete text column,
+// whose sorted value list renumbers the codes as new values arrive).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class TDataSet;
+class TDBClassifier;
+
+// Opens another dataset over the rows the binding's dataset presents (same
+// table, same filter), for one shard; owned by the caller. Called on the
+// caller's thread.
+using TOpenShardDataset = std::function<std::unique_ptr<TDataSet>()>;
+
+// Learns the binding's dataset into its classifier as LearnDataset does,
+// with Threads threads (below 1 counts as 1; never more threads than rows).
+// The binding's own dataset is not moved. Does nothing while the binding is
+// Busy or without an active dataset; "No classifier assigned!" without a
+// classifier. A shard dataset that does not present as many rows as the
+// binding's raises "Shard dataset has N rows, the table M". When a shard
+// fails, the shards before it and what the failing one learned before the
+// error are merged (as LearnDataset keeps the rows learned before an
+// error), and the error is raised.
+void LearnDatasetInShards(TDBClassifier& Binding, int32_t Threads, const TOpenShardDataset& OpenDataset);
