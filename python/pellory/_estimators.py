@@ -183,10 +183,13 @@ class _Classifier(ClassifierMixin, BaseEstimator):
     def fit(self, X, y):
         """Learns X (rows x columns) with class labels y into a new model.
         classes_ are the labels in sorted order. Returns self."""
-        for name in ("model_", "layout_", "classes_"):
+        self._forget()
+        return self.partial_fit(X, y)
+
+    def _forget(self):
+        for name in ("model_", "layout_", "classes_", "n_features_in_", "feature_names_in_"):
             if hasattr(self, name):
                 delattr(self, name)
-        return self.partial_fit(X, y)
 
     def partial_fit(self, X, y, classes=None):
         """Learns X with labels y in addition to what the model knows. On the
@@ -199,12 +202,24 @@ class _Classifier(ClassifierMixin, BaseEstimator):
         y = _labels(y, X.shape[0])
         first = not self._is_fitted()
         if first:
-            self._start(_input.Layout.of(X, self.discrete))
+            # Input refused on the first call leaves the estimator unfitted.
+            layout = _input.Layout.of(X, self.discrete)
+            discrete, floats = _input.blocks(layout, X, learn=True)
+            try:
+                self._start(layout)
+                self._learn(discrete, floats, y, classes, first)
+            except BaseException:
+                self._forget()
+                raise
+        else:
+            discrete, floats = self._blocks(X, learn=True)
+            self._learn(discrete, floats, y, classes, first)
+        return self
+
+    def _learn(self, discrete, floats, y, classes, first):
         if classes is not None:
             self._class_positions(_labels(np.asarray(classes), len(classes)), sort_new=True)
-        discrete, floats = self._blocks(X, learn=True)
         self.model_.learn(discrete, floats, self._class_positions(y, sort_new=first))
-        return self
 
     def learn_one(self, x, y):
         """Learns one row: a dict by column name (by position without names)

@@ -75,8 +75,10 @@ def test_values_unseen_while_learning_are_not_kept():
     (np.array([["1.5", "x"], ["2", "y"]], dtype=object), [1, 2], None, ValueError, "column 1"),
 ])
 def test_bad_input_is_refused_naming_what_is_wrong(X, y, discrete, error, words):
+    model = pellory.LinearClassifier(discrete=discrete)
     with pytest.raises(error, match=words):
-        pellory.LinearClassifier(discrete=discrete).fit(X, y)
+        model.fit(X, y)
+    assert not hasattr(model, "model_")  # nothing half learned stays behind
 
 
 def test_wrong_width_and_names_at_predict_are_refused():
