@@ -323,7 +323,7 @@ class _Classifier(ClassifierMixin, BaseEstimator):
         model.load_model(data)
         settings = model.settings()
         missing = settings.pop("missing_float_value")
-        estimator = cls(**cls._keywords(settings),
+        estimator = cls(**cls._keywords(settings), discrete=list(range(model.discrete_count)) or None,
                         missing_float_value=None if missing.upper() == "NAN" else float(missing))
         estimator._start(_input.Layout.of_counts(model.discrete_count, model.float_count), model)
         return estimator

@@ -7,6 +7,7 @@ import threading
 import numpy as np
 import pandas as pd
 import pytest
+import sklearn.base
 
 import pellory
 from pellory import _input
@@ -112,6 +113,9 @@ def test_model_file_round_trip_and_refusals(cls, tmp_path):
     if cls is not pellory.NaiveBayes:
         assert np.array_equal(loaded.responses(X), model.responses(X))
     assert list(loaded.classes_) == ["0", "1", "2"] and loaded.n_features_in_ == 2
+    # Its settings are the model's, so a clone learns the same columns alike.
+    again = sklearn.base.clone(loaded).fit(X, y)
+    assert np.array_equal(again.responses(X), model.responses(X))
     other = pellory.NaiveBayes if cls is not pellory.NaiveBayes else pellory.LinearClassifier
     with pytest.raises(ValueError, match="holds a " + cls._engine_class):
         other.load(path)
