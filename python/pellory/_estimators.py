@@ -7,6 +7,7 @@ get_params, set_params and clone work) and, once fitted, an engine model
 The engine does the learning and classifying; this module turns labels into
 class positions and back.
 """
+import inspect
 import numbers
 import os
 import warnings
@@ -19,8 +20,28 @@ from ._pellory import Model
 try:
     from sklearn.base import BaseEstimator, ClassifierMixin
     from sklearn.exceptions import DataConversionWarning, NotFittedError
-except ImportError:  # the module needs only numpy
-    BaseEstimator = ClassifierMixin = object
+except ImportError:  # the module needs only numpy: the little of scikit-learn's bases it uses
+    class BaseEstimator:
+        def get_params(self, deep=True):
+            names = inspect.signature(type(self).__init__).parameters
+            return {name: getattr(self, name) for name in names if name != "self"}
+
+        def set_params(self, **params):
+            valid = self.get_params()
+            for name, value in params.items():
+                if name not in valid:
+                    raise ValueError(f"Invalid parameter {name!r} for estimator {type(self).__name__}")
+                setattr(self, name, value)
+            return self
+
+        def __repr__(self):
+            return f"{type(self).__name__}()"
+
+    class ClassifierMixin:
+        def score(self, X, y, sample_weight=None):
+            """Share of rows whose predicted label equals y."""
+            right = np.asarray(self.predict(X) == np.asarray(y), dtype=float)
+            return float(np.average(right, weights=sample_weight))
 
     class NotFittedError(ValueError, AttributeError):
         pass
@@ -293,13 +314,6 @@ class _Classifier(ClassifierMixin, BaseEstimator):
         with np.errstate(invalid="ignore", divide="ignore"):
             p = np.where(total > 0, r / np.where(total > 0, total, 1), 1.0 / max(r.shape[1], 1))
         return p
-
-    if ClassifierMixin is object:
-        def score(self, X, y, sample_weight=None):
-            """Share of rows whose predicted label equals y."""
-            guesses = self.predict(X)
-            right = np.asarray(guesses == np.asarray(y), dtype=float)
-            return float(np.average(right, weights=sample_weight))
 
     # --- models ------------------------------------------------------------
     def save(self, path):

@@ -1,5 +1,7 @@
 """The estimators over the engine: input conversion, errors, models, threads."""
 import importlib
+import os
+import subprocess
 import pickle
 import sys
 import threading
@@ -204,3 +206,16 @@ def test_dask_module_without_dask_says_what_to_install(monkeypatch):
     monkeypatch.delitem(sys.modules, "pellory.dask", raising=False)
     with pytest.raises(ImportError, match="python3-dask and python3-distributed"):
         importlib.import_module("pellory.dask")
+
+
+def test_the_module_works_without_scikit_learn():
+    script = """
+import pickle, sys
+sys.modules["sklearn"] = None
+import numpy as np, pellory
+model = pellory.NaiveBayes(m=3, discrete=[0]).fit(np.array([[0.0], [1.0], [1.0]]), ["a", "b", "b"])
+assert model.get_params()["m"] == 3 and model.set_params(m=4).m == 4
+assert model.score(np.array([[0.0], [1.0]]), ["a", "b"]) == 1.0
+assert pickle.loads(pickle.dumps(model)).predict(np.array([[1.0]]))[0] == "b"
+"""
+    subprocess.run([sys.executable, "-c", script], check=True, env={**os.environ})
