@@ -50,6 +50,9 @@ except ImportError:  # the module needs only numpy: the little of scikit-learn's
         pass
 
 
+MAX_THREADS = 64
+
+
 def _label_name(label):
     """The engine's name of a class label."""
     if isinstance(label, (bool, np.bool_)):
@@ -264,6 +267,9 @@ class _Classifier(ClassifierMixin, BaseEstimator):
         discrete, floats = self._blocks(X, learn=False)
         threads = self.n_jobs if n_jobs is None else n_jobs
         threads = (os.cpu_count() or 1) if threads == -1 else max(1, int(threads or 1))
+        # Every thread beyond the first classifies with its own copy of the
+        # model: no more of them than slices of 64 rows, and at most 64.
+        threads = min(threads, MAX_THREADS, max(1, len(discrete) // 64))
         return self.model_.classify(discrete, floats, threads)
 
     def _labels_of(self, guesses):
