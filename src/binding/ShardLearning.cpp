@@ -1,7 +1,7 @@
 // Learning a table in shards on several threads, merged in row order.
 //
-// Every object a thread touches is its own: its dataset (opened here, on
-// the caller's thread), a binding with the caller's columns and settings,
+// Every object a thread touches is its own: its dataset (the binding's own
+// for the first shard), a binding with the caller's columns and settings,
 // and a classifier with the caller's settings and classes but nothing
 // learned. Only the merges, after every thread has stopped, touch the
 // caller's classifier, in row order, so its classes come out in the order
@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,13 +23,37 @@
 
 namespace {
 
-struct TShard {
-  std::unique_ptr<TDataSet> Data;
-  std::unique_ptr<TClassifier> Classifier;
-  std::unique_ptr<TDBClassifier> Binding;
+// A contiguous range of rows and the classifier that learns it.
+struct TChunk {
   int32_t FirstRow = 0;  // zero-based
   int32_t Rows = 0;
+  std::unique_ptr<TClassifier> Classifier;
   std::exception_ptr Failure;
+};
+
+// One thread's dataset (the binding's own for thread 0) and binding.
+struct TWorker {
+  std::unique_ptr<TDataSet> Owned;
+  TDataSet* Data = nullptr;
+  std::unique_ptr<TDBClassifier> Binding;
+  std::exception_ptr OpenFailure;
+};
+
+// The chunks not taken yet: thread 0 takes them from the front, the others
+// from the back, so the threads meet wherever their speeds bring them.
+class TChunkQueue {
+public:
+  explicit TChunkQueue(size_t Count) : FHi(Count) {}
+  TChunk* Take(std::vector<TChunk>& Chunks, bool Front) {
+    const std::lock_guard<std::mutex> Lock(FLock);
+    if (FLo >= FHi) return nullptr;
+    return &Chunks[Front ? FLo++ : --FHi];
+  }
+
+private:
+  std::mutex FLock;
+  size_t FLo = 0;
+  size_t FHi;
 };
 
 // A classifier with Source's settings, classes and switches and nothing
@@ -76,20 +101,36 @@ std::unique_ptr<TDBClassifier> ShardBinding(const TDBClassifier& Source, TDataSe
   return Binding;
 }
 
-void LearnShard(TShard& S) {
+// Opening a table can cost as much as reading a good part of it (a driver
+// may walk its block list), so each thread but the first opens its own
+// while the others already learn; the opening itself goes one at a time,
+// since the session and the caller's factory are not made for threads.
+void OpenWorker(TWorker& W, const TDBClassifier& Source, TClassifier& First, int32_t Rows,
+                const TOpenShardDataset& OpenDataset, std::mutex& OpenLock) {
+  const std::lock_guard<std::mutex> Lock(OpenLock);
+  W.Owned = OpenDataset();
+  W.Data = W.Owned.get();
+  if (!W.Data || !W.Data->Active()) throw Exception("Shard dataset is not open");
+  if (W.Data->RecordCount() != Rows)
+    throw Exception("Shard dataset has " + std::to_string(W.Data->RecordCount()) + " rows, the table " +
+                    std::to_string(Rows));
+  W.Binding = ShardBinding(Source, *W.Data, First);
+}
+
+void LearnChunk(TWorker& W, TChunk& C) {
   try {
-    if (S.Rows == 0) return;
-    S.Data->SetRecNo(S.FirstRow + 1);
-    for (int32_t Row = 0; Row < S.Rows; ++Row) {
+    W.Binding->SetClassifier(C.Classifier.get());
+    W.Data->SetRecNo(C.FirstRow + 1);
+    for (int32_t Row = 0; Row < C.Rows; ++Row) {
       if (Row > 0) {
-        S.Data->Next();
-        if (S.Data->Eof()) throw Exception("Shard ended after " + std::to_string(Row) + " of " +
-                                           std::to_string(S.Rows) + " rows");
+        W.Data->Next();
+        if (W.Data->Eof())
+          throw Exception("Shard ended after " + std::to_string(Row) + " of " + std::to_string(C.Rows) + " rows");
       }
-      S.Binding->LearnRecord();
+      W.Binding->LearnRecord();
     }
   } catch (...) {
-    S.Failure = std::current_exception();
+    C.Failure = std::current_exception();
   }
 }
 
@@ -113,28 +154,55 @@ void LearnDatasetInShards(TDBClassifier& Binding, int32_t Threads, const TOpenSh
     return;
   }
 
-  std::vector<TShard> Shards(static_cast<size_t>(Count));
-  for (int32_t I = 0; I < Count; ++I) {
-    TShard& S = Shards[static_cast<size_t>(I)];
-    S.FirstRow = static_cast<int32_t>(int64_t{Rows} * I / Count);
-    S.Rows = static_cast<int32_t>(int64_t{Rows} * (I + 1) / Count) - S.FirstRow;
-    S.Data = OpenDataset();
-    if (!S.Data || !S.Data->Active()) throw Exception("Shard dataset is not open");
-    if (S.Data->RecordCount() != Rows)
-      throw Exception("Shard dataset has " + std::to_string(S.Data->RecordCount()) + " rows, the table " +
-                      std::to_string(Rows));
-    S.Classifier = EmptyLike(Target);
-    S.Binding = ShardBinding(Binding, *S.Data, *S.Classifier);
+  // A few chunks per thread, so a thread slowed down (by opening its
+  // dataset, or by the machine) leaves more of the table to the others.
+  const auto ChunkCount = static_cast<size_t>(std::min<int64_t>(int64_t{Count} * 8, Rows));
+  std::vector<TChunk> Chunks(ChunkCount);
+  for (size_t I = 0; I < ChunkCount; ++I) {
+    Chunks[I].FirstRow = static_cast<int32_t>(int64_t{Rows} * static_cast<int64_t>(I) / static_cast<int64_t>(ChunkCount));
+    Chunks[I].Rows = static_cast<int32_t>(int64_t{Rows} * static_cast<int64_t>(I + 1) / static_cast<int64_t>(ChunkCount)) -
+                     Chunks[I].FirstRow;
+    Chunks[I].Classifier = EmptyLike(Target);
   }
+  TChunkQueue Queue(ChunkCount);
+  std::vector<TWorker> Workers(static_cast<size_t>(Count));
+  // Thread 0 walks the binding's own dataset, which then returns to its row.
+  TDataSet& Own = *Binding.Dataset();
+  TBookmark Position = Own.GetBookmark();
+  Workers[0].Data = &Own;
+  Workers[0].Binding = ShardBinding(Binding, Own, *Chunks[0].Classifier);
 
+  std::mutex OpenLock;
   {
-    std::vector<std::jthread> Workers;
-    for (size_t I = 1; I < Shards.size(); ++I) Workers.emplace_back(LearnShard, std::ref(Shards[I]));
-    LearnShard(Shards[0]);
-  }  // the workers join here
+    std::vector<std::jthread> Threads;
+    for (size_t I = 1; I < Workers.size(); ++I)
+      Threads.emplace_back([&, I] {
+        TWorker& W = Workers[I];
+        try {
+          OpenWorker(W, Binding, *Chunks[0].Classifier, Rows, OpenDataset, OpenLock);
+        } catch (...) {
+          W.OpenFailure = std::current_exception();
+          return;
+        }
+        while (TChunk* C = Queue.Take(Chunks, false)) LearnChunk(W, *C);
+      });
+    while (TChunk* C = Queue.Take(Chunks, true)) LearnChunk(Workers[0], *C);
+  }  // the threads join here
+  for (TWorker& W : Workers) W.Binding.reset();
+  try {
+    Own.GotoBookmark(Position);
+  } catch (...) {
+    Own.FreeBookmark(Position);
+    throw;
+  }
+  Own.FreeBookmark(Position);
 
-  for (TShard& S : Shards) {
-    Target.Merge(*S.Classifier);
-    if (S.Failure) std::rethrow_exception(S.Failure);
+  // A shard dataset that could not be used is the caller's error: nothing
+  // is merged then.
+  for (const TWorker& W : Workers)
+    if (W.OpenFailure) std::rethrow_exception(W.OpenFailure);
+  for (TChunk& C : Chunks) {
+    Target.Merge(*C.Classifier);
+    if (C.Failure) std::rethrow_exception(C.Failure);
   }
 }
