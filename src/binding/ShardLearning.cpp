@@ -202,7 +202,7 @@ void LearnDatasetInShards(TDBClassifier& Binding, int32_t Threads, const TOpenSh
   for (const TWorker& W : Workers)
     if (W.OpenFailure) std::rethrow_exception(W.OpenFailure);
   for (TChunk& C : Chunks) {
-    Target.Merge(*C.Classifier);
+    Target.MergeTaking(*C.Classifier);
     if (C.Failure) std::rethrow_exception(C.Failure);
   }
 }
