@@ -7,7 +7,8 @@
 // classifier's means and deviations may differ in their last bits). Where
 // learning apart cannot give that model, the table is learned by
 // LearnDataset on the caller's thread: one thread asked for, a classifier
-// that cannot merge (a k-NN that does not store examples), or a column whose
+// that cannot merge (a k-NN that does not store examples, or a class the
+// class registry does not know, so no copy can be made), or a column whose
 // value codes depend on the rows read before it (an akDiscrete text column,
 // whose sorted value list renumbers the codes as new values arrive).
 #pragma once
