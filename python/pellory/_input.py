@@ -240,6 +240,8 @@ def blocks(layout, X, learn, offset=0):
     reads them. learn=True adds new values of coded columns to the codes."""
     if not is_frame(X):
         X = as_2d(X)
+        if not X.flags.aligned:  # an unpickled array may sit at any address; the engine reads aligned values
+            X = X.copy()
     if X.shape[1] != layout.n_features:
         raise ValueError(f"X has {X.shape[1]} features, but the estimator is expecting {layout.n_features} "
                          "features as input.")

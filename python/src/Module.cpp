@@ -9,6 +9,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <cstdint>
 #include <span>
 #include <string>
 
@@ -26,6 +27,10 @@ using TFloatBlock = py::array_t<double, py::array::c_style>;
 // A C-contiguous block of rows x columns, its values as one span.
 template <class T> std::span<const T> Values(const py::array_t<T, py::array::c_style>& A, const char* Name) {
   if (A.ndim() != 2) throw py::value_error(std::string(Name) + " must be a 2-D block");
+  // numpy accepts values at any address (an unpickled array may start
+  // anywhere in its buffer); reading them through T* needs alignment.
+  if (reinterpret_cast<uintptr_t>(A.data()) % alignof(T) != 0)
+    throw py::value_error(std::string(Name) + " is not aligned in memory: pass a copy");
   return {A.data(), static_cast<size_t>(A.size())};
 }
 
@@ -63,6 +68,8 @@ void Learn(TModelHandle& M, const TIntBlock& D, const TFloatBlock& F, const py::
   const auto Discrete = Values(D, "discrete");
   const auto Float = Values(F, "float");
   if (Y.ndim() != 1) throw py::value_error("class positions must be a 1-D block");
+  if (reinterpret_cast<uintptr_t>(Y.data()) % alignof(int32_t) != 0)
+    throw py::value_error("class positions are not aligned in memory: pass a copy");
   std::span<const int32_t> Classes(Y.data(), static_cast<size_t>(Y.size()));
   py::gil_scoped_release Release;
   M.Learn(Discrete, Float, Classes);

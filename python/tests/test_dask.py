@@ -18,11 +18,13 @@ PARTITIONS = 8
 
 @pytest.fixture(scope="module")
 def client():
-    # Loopback only, no dashboard, bounded in time, torn down at the end.
-    cluster = distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
-                                       dashboard_address=None, timeout=60)
-    with cluster, distributed.Client(cluster, timeout=60) as connection:
-        yield connection
+    # Loopback only, no dashboard, bounded in time, torn down at the end; a
+    # worker that dies fails its task at once instead of being retried.
+    with dask.config.set({"distributed.scheduler.allowed-failures": 0}):
+        cluster = distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
+                                           dashboard_address=None, timeout=60)
+        with cluster, distributed.Client(cluster, timeout=60) as connection:
+            yield connection
 
 
 def table(rows=1600, seed=11):

@@ -219,3 +219,16 @@ assert model.score(np.array([[0.0], [1.0]]), ["a", "b"]) == 1.0
 assert pickle.loads(pickle.dumps(model)).predict(np.array([[1.0]]))[0] == "b"
 """
     subprocess.run([sys.executable, "-c", script], check=True, env={**os.environ})
+
+
+def test_values_at_an_unaligned_address_are_read_as_any_others():
+    # As a Dask worker unpickles arrays: starting anywhere in a buffer.
+    X = np.random.default_rng(2).normal(size=(40, 3))
+    y = np.arange(40) % 2
+    buffer = np.zeros(X.nbytes + 1, dtype=np.uint8)
+    unaligned = np.frombuffer(buffer.data, dtype=np.float64, count=X.size, offset=1).reshape(X.shape)
+    unaligned[...] = X
+    assert not unaligned.flags.aligned
+    for cls in ALL:
+        assert np.array_equal(cls(discrete=None).fit(unaligned, y).responses(unaligned),
+                              cls().fit(X, y).responses(X))
