@@ -146,13 +146,14 @@ void LearnDatasetInShards(TDBClassifier& Binding, int32_t Threads, const TOpenSh
     Binding.LearnDataset(0);
     return;
   }
-  if (Binding.OnLearnDataset()) Binding.OnLearnDataset()(&Binding, 0);
   if (Binding.AutoAttributes()) Binding.CreateAttributes();
   Binding.PrepareAttributes();
   if (CodesDependOnEarlierRows(Binding)) {
     Binding.LearnDataset(0);
     return;
   }
+  // Told once the pass is under way, as LearnDataset tells it.
+  if (Binding.OnLearnDataset()) Binding.OnLearnDataset()(&Binding, 0);
 
   // A few chunks per thread, so a thread slowed down (by opening its
   // dataset, or by the machine) leaves more of the table to the others.
@@ -202,7 +203,7 @@ void LearnDatasetInShards(TDBClassifier& Binding, int32_t Threads, const TOpenSh
   for (const TWorker& W : Workers)
     if (W.OpenFailure) std::rethrow_exception(W.OpenFailure);
   for (TChunk& C : Chunks) {
-    Target.Merge(*C.Classifier);
+    Target.MergeTaking(*C.Classifier);
     if (C.Failure) std::rethrow_exception(C.Failure);
   }
 }

@@ -7,7 +7,8 @@
 // classifier's means and deviations may differ in their last bits). Where
 // learning apart cannot give that model, the table is learned by
 // LearnDataset on the caller's thread: one thread asked for, a classifier
-// that cannot merge (a k-NN that does not store examples), or a column whose
+// that cannot merge (a k-NN that does not store examples, or a class the
+// class registry does not know, so no copy can be made), or a column whose
 // value codes depend on the rows read before it (an akDiscrete text column,
 // whose sorted value list renumbers the codes as new values arrive).
 #pragma once
@@ -29,7 +30,9 @@ using TOpenShardDataset = std::function<std::unique_ptr<TDataSet>()>;
 // with Threads threads (below 1 counts as 1; never more threads than rows).
 // The rows are cut into a few contiguous chunks per thread, each learned by
 // a classifier of its own and merged in row order; thread 0 works on the
-// binding's own dataset, which returns to its row. Does nothing while the
+// binding's own dataset, which returns to its row (its AfterScroll fires
+// for the rows walked, while Busy stays false: a handler that classifies on
+// every scroll belongs detached for the call). Does nothing while the
 // binding is Busy or without an active dataset; "No classifier assigned!"
 // without a classifier. A shard dataset that does not present as many rows
 // as the binding's raises "Shard dataset has N rows, the table M" and

@@ -201,6 +201,10 @@ public:
   // change no learned statistic (RejectProbability, M, KNeighbors, ...)
   // stay this classifier's. Base: refuses ("<class> cannot merge models").
   virtual void Merge(const TClassifier& Other);
+  // Merge, where Other may give up what it holds instead of having it
+  // copied (k-NN moves its stored examples); Other is left empty of them.
+  // For merging models made only to be merged. Base: Merge(Other).
+  virtual void MergeTaking(TClassifier& Other) { Merge(Other); }
   // Cases learned into each class, in class order: the prior reads them,
   // the model stream drops them. Base: none (a classifier without priors).
   virtual std::vector<int32_t> LearnedCaseCounts() const { return {}; }

@@ -167,6 +167,9 @@ public:
   // examples"), and every example of Other must have the attribute counts'
   // lengths.
   void Merge(const TClassifier& Other) override;
+  // The same, moving Other's examples (Other keeps its classes and spans
+  // and no example).
+  void MergeTaking(TClassifier& Other) override;
   // Without stored examples the search reads the outside data source.
   bool ReadsRecordsWhileClassifying() const override { return !FStoreExamples; }
 
@@ -207,6 +210,8 @@ public:
   void ResetFParams();  // float: likewise
 
 private:
+  // Merge; with Movable (the same object as From) the examples are moved.
+  void MergeNeighbors(const TKNearestNeighbors& From, TKNearestNeighbors* Movable);
   void CheckRecordLengths(std::span<const int32_t> DiscreteRecord, std::span<const double> FloatRecord) const;
   void EnsureClassCount(int64_t Count);
   void PrepareQuery(std::span<const int32_t> DiscreteRecord, std::span<const double> FloatRecord);

@@ -5,6 +5,7 @@
 // range by Other's values, so that is what the merge does; the search then
 // finds exactly the neighbours the model learned in one go finds.
 #include <limits>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,16 @@
 
 void TKNearestNeighbors::Merge(const TClassifier& Other) {
   CheckMergeable(Other);
-  const auto& From = static_cast<const TKNearestNeighbors&>(Other);
+  MergeNeighbors(static_cast<const TKNearestNeighbors&>(Other), nullptr);
+}
+
+void TKNearestNeighbors::MergeTaking(TClassifier& Other) {
+  CheckMergeable(Other);
+  auto& From = static_cast<TKNearestNeighbors&>(Other);
+  MergeNeighbors(From, &From == this ? nullptr : &From);
+}
+
+void TKNearestNeighbors::MergeNeighbors(const TKNearestNeighbors& From, TKNearestNeighbors* Movable) {
   if (!FStoreExamples || !From.FStoreExamples)
     throw Exception(std::string("Cannot merge: ") + (FStoreExamples ? "the other model" : "this model") +
                     " does not store examples (StoreExamples is false), so it holds no cases to merge");
@@ -48,7 +58,14 @@ void TKNearestNeighbors::Merge(const TClassifier& Other) {
   if (FExamples.size() < Total) FExamples.resize(Total);
   for (int32_t i = 0; i < Count; ++i) {
     const TExampleRecord& E = From.FExamples[static_cast<size_t>(i)];
-    AddExample(Position[static_cast<size_t>(E.ClassIndex)], E.DiscreteValues, E.FloatValues);
+    const int32_t Class = Position[static_cast<size_t>(E.ClassIndex)];
+    if (!Movable) {
+      AddExample(Class, E.DiscreteValues, E.FloatValues);
+      continue;
+    }
+    TExampleRecord& Into = FExamples[static_cast<size_t>(FExampleCount++)];
+    Into = std::move(Movable->FExamples[static_cast<size_t>(i)]);
+    Into.ClassIndex = Class;
   }
 
   // A learned value at or beyond an end moves it (the later of equal
@@ -67,4 +84,5 @@ void TKNearestNeighbors::Merge(const TClassifier& Other) {
     }
   }
   FSpanChanged = FSpanChanged || From.FSpanChanged || Count > 0 || Widened;
+  if (Movable) Movable->ClearExamples();
 }

@@ -61,12 +61,18 @@ std::unique_ptr<T> Learned(const std::vector<TRow>& Rows, size_t From, size_t To
 }
 
 // The rows cut into Shards contiguous ranges, each learned apart, merged in order.
+// Taking: MergeTaking, with the shard checked to be left without examples.
 template <class T>
-std::unique_ptr<T> LearnedInShards(const std::vector<TRow>& Rows, size_t Shards) {
+std::unique_ptr<T> LearnedInShards(const std::vector<TRow>& Rows, size_t Shards, bool Taking = false) {
   auto Result = Learned<T>(Rows, 0, Rows.size() / Shards);
   for (size_t s = 1; s < Shards; ++s) {
     auto Part = Learned<T>(Rows, Rows.size() * s / Shards, Rows.size() * (s + 1) / Shards);
-    Result->Merge(*Part);
+    if (!Taking) {
+      Result->Merge(*Part);
+      continue;
+    }
+    Result->MergeTaking(*Part);
+    if constexpr (std::is_same_v<T, TKNearestNeighbors>) EXPECT_EQ(Part->ExampleCount(), 0);
   }
   return Result;
 }
@@ -141,6 +147,8 @@ TEST_F(TMergeTest, ShardsMergedInOrderAnswerAsOneSequentialLearning) {
     auto SeqKnn = Learned<TKNearestNeighbors>(Rows, 0, Rows.size());
     auto Knn = LearnedInShards<TKNearestNeighbors>(Rows, Shards);
     EXPECT_EQ(StreamOf(*Knn), StreamOf(*SeqKnn));
+    auto Taken = LearnedInShards<TKNearestNeighbors>(Rows, Shards, true);
+    EXPECT_EQ(StreamOf(*Taken), StreamOf(*SeqKnn));
     ExpectSameAnswers(*Knn, *SeqKnn, std::vector<TRow>(Rows.begin(), Rows.begin() + 150));
 
     auto SeqLinear = Learned<TLinearClassifier>(Rows, 0, Rows.size());
