@@ -319,7 +319,7 @@ void BM_LearnInShards(benchmark::State& State, TStore Store, TKind Kind) {
     C.reset();
     State.ResumeTiming();
   }
-  Finish(State, RssBefore);
+  Finish(State, RssBefore, Store);
   // All threads' processor time: on a machine shared with other work the
   // real time of two threads says little; this says what they cost.
   State.counters["process_cpu_ms"] = (ProcessCpuSeconds() - CpuBefore) * 1000.0 / static_cast<double>(State.iterations());
