@@ -147,8 +147,8 @@ void TPostgresCursor::ReadLayout(const TPgRelation& Relation) {
   std::string Columns;
   for (int Row = 0; Row < PQntuples(Attributes.get()); ++Row) {
     const std::string Name = PQgetvalue(Attributes.get(), Row, 0);
-    const TPgColumnType Type = PostgresColumnType(static_cast<uint32_t>(std::stoul(PQgetvalue(Attributes.get(), Row, 1))),
-                                                  std::stoi(PQgetvalue(Attributes.get(), Row, 2)));
+    const auto TypeOid = static_cast<uint32_t>(std::stoul(PQgetvalue(Attributes.get(), Row, 1)));
+    const TPgColumnType Type = PostgresColumnType(TypeOid, std::stoi(PQgetvalue(Attributes.get(), Row, 2)));
     FColumns.push_back({Name, Type.DataType, Type.Size});
     FTypes.push_back(Type);
     FQuoted.push_back(QuotePgIdentifier(FConn.get(), Name));
@@ -355,7 +355,8 @@ bool TPostgresCursor::MatchingKeys(const TFilterExpression& Filter, std::vector<
       TPgResult Batch = ExecPostgres(FConn.get(), Fetch, Context(), {}, true);
       const int Rows = PQntuples(Batch.get());
       for (int Row = 0; Row < Rows; ++Row) {
-        const std::string_view Value(PQgetvalue(Batch.get(), Row, 0), static_cast<size_t>(PQgetlength(Batch.get(), Row, 0)));
+        const auto Length = static_cast<size_t>(PQgetlength(Batch.get(), Row, 0));
+        const std::string_view Value(PQgetvalue(Batch.get(), Row, 0), Length);
         int64_t Key = 0;
         if (FKeyKind == TKeyKind::kkCtid) {
           if (Value.size() != 6) throw Exception(Context() + ": malformed ctid from the server");

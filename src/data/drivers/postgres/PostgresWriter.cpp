@@ -144,7 +144,8 @@ void TPostgresWriter::EncodeCell(size_t Field, const TFieldValue& Value) {
         return;
       }
       // Day numbers: whole days and the time of day apart, to the microsecond.
-      if (!std::isfinite(V) || std::fabs(V) > 1e7) CellError(Field, "value " + FloatToShortest(V) + " is not a date or time");
+      if (!std::isfinite(V) || std::fabs(V) > 1e7)
+        CellError(Field, "value " + FloatToShortest(V) + " is not a date or time");
       const double Days = std::floor(V);
       const int64_t Micros = std::llround((V - Days) * PgMicrosPerDay);
       if (Def.DataType == ftDate) {
