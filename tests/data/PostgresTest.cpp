@@ -74,7 +74,9 @@ TEST_F(PostgresTest, TypesMapOntoCategoriesAndNullsReadAsEmpty) {
     EXPECT_EQ(F->DataType(), E.Type);
     EXPECT_EQ(F->Size(), E.Size);
     EXPECT_EQ(F->AsString(), E.Text);
-    if (!std::isnan(E.Number)) EXPECT_NEAR(F->AsFloat(), E.Number, 1e-9);
+    if (!std::isnan(E.Number)) {
+      EXPECT_NEAR(F->AsFloat(), E.Number, 1e-9);
+    }
   }
   EXPECT_EQ(T->FieldByName("b")->Value(), TFieldValue(5e9));
   T->Next();
