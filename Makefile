@@ -5,7 +5,7 @@ FUZZBUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS ?= 2
 
-.PHONY: all build run test test-sanitize fuzz bench bench-peers clean
+.PHONY: all build run test test-sanitize fuzz bench bench-pg bench-peers bench-python clean
 
 all: build
 
@@ -42,6 +42,11 @@ fuzz:
 bench: build
 	./scripts/bench $(BUILD)
 
+# The database extension's aggregate and classifying on a generated
+# 10-million-row table in a throwaway PostgreSQL cluster (as root).
+bench-pg: build
+	./bench/pg_extension.sh $(BUILD)
+
 # Our classifiers beside scikit-learn and Weka on one generated data set, one
 # thread each (the OpenBLAS tuning variables are dropped for this run only).
 bench-peers: $(BUILD)/CMakeCache.txt
@@ -49,6 +54,14 @@ bench-peers: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j$(JOBS) --target bench_peers
 	env -u OPENBLAS_CORETYPE -u OPENBLAS_L2_SIZE OMP_NUM_THREADS=1 OPENBLAS_NUM_THREADS=1 MKL_NUM_THREADS=1 \
 	  /usr/bin/python3 bench/peers.py --build $(BUILD)
+
+# The Python module beside the engine and scikit-learn on the same data set,
+# one thread each as for bench-peers.
+bench-python: $(BUILD)/CMakeCache.txt
+	./scripts/bootstrap peers
+	cmake --build $(BUILD) -j$(JOBS) --target bench_peers pellory_python
+	env -u OPENBLAS_CORETYPE -u OPENBLAS_L2_SIZE OMP_NUM_THREADS=1 OPENBLAS_NUM_THREADS=1 MKL_NUM_THREADS=1 \
+	  /usr/bin/python3 bench/python_binding.py --build $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(SANBUILD) $(FUZZBUILD)

@@ -15,7 +15,9 @@
 // not stay in memory).
 //
 // BM_WalkTable reads every field of every row without the binding, to tell
-// the data layer's share of the time from the binding's.
+// the data layer's share of the time from the binding's. BM_LearnInShards
+// learns the table with each classifier on 1 and 2 threads, alternately;
+// BM_Merge merges two models of the whole table.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -34,6 +36,9 @@
 #include <vector>
 
 #include "Classifier.h"
+#include "ClassifierUnit.h"
+#include "ParallelClassifier.h"
+#include "ShardLearning.h"
 #include "DBClassifier.h"
 #include "DataSource.h"
 #include "GeneratedData.h"
@@ -105,6 +110,13 @@ const fs::path& EnsureData() {
     return F;
   }();
   return Folder;
+}
+
+double ProcessCpuSeconds() {
+  rusage U{};
+  getrusage(RUSAGE_SELF, &U);
+  return static_cast<double>(U.ru_utime.tv_sec + U.ru_stime.tv_sec) +
+         static_cast<double>(U.ru_utime.tv_usec + U.ru_stime.tv_usec) / 1e6;
 }
 
 double PeakRssMiB() {
@@ -270,6 +282,71 @@ void BM_WalkTable(benchmark::State& State, TStore Store) {
   Finish(State, RssBefore, Store);
 }
 
+enum class TKind { Linear, Bayes, Neighbors };
+
+std::unique_ptr<TClassifier> NewClassifier(TKind Kind) {
+  std::unique_ptr<TClassifier> C;
+  if (Kind == TKind::Linear) {
+    auto LC = std::make_unique<TLinearClassifier>(nullptr);
+    MakeLinear(*LC);
+    C = std::move(LC);
+  } else if (Kind == TKind::Bayes) {
+    C = std::make_unique<TNaiveBayes>(nullptr);
+  } else {
+    auto Knn = std::make_unique<TKNearestNeighbors>(nullptr);
+    Knn->SetStoreExamples(true);
+    C = std::move(Knn);
+  }
+  C->SetIndexesZeroBased(false);
+  return C;
+}
+
+// Learning the table on 1 and 2 threads (LearnDatasetInShards), arguments
+// round and threads: the rounds alternate 1 and 2 threads within one run,
+// so a machine shared with other work loads both alike.
+void BM_LearnInShards(benchmark::State& State, TStore Store, TKind Kind) {
+  const auto Threads = static_cast<int32_t>(State.range(0));
+  auto Table = Open(Store);
+  const TRss RssBefore;
+  const double CpuBefore = ProcessCpuSeconds();
+  for (auto _ : State) {
+    auto C = NewClassifier(Kind);
+    TDBClassifier B(nullptr);
+    Configure(B, *Table, *C);
+    LearnDatasetInShards(B, Threads, [Store]() -> std::unique_ptr<TDataSet> { return Open(Store); });
+    State.PauseTiming();  // freeing a million stored examples is not learning
+    B.SetClassifier(nullptr);
+    C.reset();
+    State.ResumeTiming();
+  }
+  Finish(State, RssBefore, Store);
+  // All threads' processor time: on a machine shared with other work the
+  // real time of two threads says little; this says what they cost.
+  State.counters["process_cpu_ms"] = (ProcessCpuSeconds() - CpuBefore) * 1000.0 / static_cast<double>(State.iterations());
+}
+
+// Merging two models of the whole table; the receiver is copied afresh
+// (untimed) before every merge.
+void BM_Merge(benchmark::State& State, TKind Kind) {
+  auto Table = Open(TStore::Paradox);
+  auto A = NewClassifier(Kind);
+  auto B = NewClassifier(Kind);
+  for (TClassifier* C : {A.get(), B.get()}) {
+    TDBClassifier Binding(nullptr);
+    Configure(Binding, *Table, *C);
+    Binding.LearnDataset(0);
+  }
+  for (auto _ : State) {
+    State.PauseTiming();
+    auto Receiver = CopyClassifier(*A);
+    State.ResumeTiming();
+    Receiver->Merge(*B);
+    State.PauseTiming();
+    Receiver.reset();
+    State.ResumeTiming();
+  }
+}
+
 }  // namespace
 
 BENCHMARK_CAPTURE(BM_WalkTable, Paradox, TStore::Paradox)->Unit(benchmark::kMillisecond)->Iterations(2);
@@ -279,7 +356,25 @@ BENCHMARK_CAPTURE(BM_LearnDataset, Sqlite, TStore::Sqlite)->Unit(benchmark::kMil
 BENCHMARK_CAPTURE(BM_ClassifyDataset, Paradox, TStore::Paradox)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK_CAPTURE(BM_ClassifyDataset, Sqlite, TStore::Sqlite)->Unit(benchmark::kMillisecond)->Iterations(2);
 
+#define PELLORY_SHARDS(Name, Store, Kind)                                                            \
+  BENCHMARK_CAPTURE(BM_LearnInShards, Name, Store, Kind)                                             \
+      ->ArgsProduct({{1, 2}, {0, 1, 2}})                                                              \
+      ->ArgNames({"threads", "round"})                                                                \
+      ->Unit(benchmark::kMillisecond)                                                                  \
+      ->Iterations(1)                                                                                  \
+      ->UseRealTime()
+PELLORY_SHARDS(lc_Paradox, TStore::Paradox, TKind::Linear);
+PELLORY_SHARDS(nb_Paradox, TStore::Paradox, TKind::Bayes);
+PELLORY_SHARDS(knn_Paradox, TStore::Paradox, TKind::Neighbors);
+PELLORY_SHARDS(lc_Sqlite, TStore::Sqlite, TKind::Linear);
+PELLORY_SHARDS(nb_Sqlite, TStore::Sqlite, TKind::Bayes);
+PELLORY_SHARDS(knn_Sqlite, TStore::Sqlite, TKind::Neighbors);
+BENCHMARK_CAPTURE(BM_Merge, lc, TKind::Linear)->Unit(benchmark::kMicrosecond)->Iterations(20);
+BENCHMARK_CAPTURE(BM_Merge, nb, TKind::Bayes)->Unit(benchmark::kMicrosecond)->Iterations(20);
+BENCHMARK_CAPTURE(BM_Merge, knn, TKind::Neighbors)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 int main(int argc, char** argv) {
+  InitializeClassifierUnit();  // CopyClassifier creates classifiers by name
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   EnsureData();

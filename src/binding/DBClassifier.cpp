@@ -312,6 +312,9 @@ int32_t TDBClassifier::ClassifyCurrent() {
 
 std::string TDBClassifier::ClassifyRecord() {
   RequireClassifier();
+  // Without columns (after Clear, before the next pass) the records still
+  // have the last layout, which a classifier may refuse: nothing is asked.
+  if (FAttributes.Count() == 0) return FClassifier->ClassName(-1);
   RebindFields();
   const int32_t P = ClassifyCurrent();
   return FClassifier->ClassName(P);
@@ -418,14 +421,21 @@ double TDBClassifier::ClassifyDataset(int32_t Split) {
   Data.First();
   while (!Data.Eof()) {
     const int32_t P = ClassifyCurrent();
-    if (FClassifier->ClassName(P) == ClassValue->AsString()) ++Correct;
+    if (GuessedRight(*FClassifier, P, ClassValue->AsString())) ++Correct;
     Data.Next();
   }
   const int32_t Count = Data.RecordCount();
   Guard.Finish();
-  // No rows: nothing was guessed wrong, but nothing right either.
-  if (Count <= 0) return 0.0;
-  return static_cast<double>(Correct) / static_cast<double>(Count) * 100.0;
+  return AccuracyPercent(Correct, Count);
+}
+
+bool GuessedRight(const TClassifier& Classifier, int32_t Guess, const std::string& ClassText) {
+  return Classifier.ClassName(Guess) == ClassText;
+}
+
+double AccuracyPercent(int64_t Right, int32_t Rows) {
+  if (Rows <= 0) return 0.0;
+  return static_cast<double>(Right) / static_cast<double>(Rows) * 100.0;
 }
 
 void TDBClassifier::Clear() {

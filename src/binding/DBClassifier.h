@@ -51,6 +51,13 @@ class TDataSet;
 class TField;
 
 // Told at the start of a pass, with the split value the pass was given.
+// ClassifyDataset's measure, for callers that walk the rows themselves: a
+// row counts as right when the guessed class's name equals the class
+// field's text, and the accuracy is the percent of Rows right (0 over no
+// rows: nothing was guessed wrong, but nothing right either).
+bool GuessedRight(const TClassifier& Classifier, int32_t Guess, const std::string& ClassText);
+double AccuracyPercent(int64_t Right, int32_t Rows);
+
 using TOnLearnDataset = std::function<void(TObject* Sender, int32_t Split)>;
 using TOnClassifyDataset = std::function<void(TObject* Sender, int32_t Split)>;
 
@@ -145,7 +152,7 @@ public:
   // Uses the columns of the last LearnDataset.
   double ClassifyDataset(int32_t Split);
   // The class name the classifier guesses for the current row ("Reject" when
-  // it rejects).
+  // it rejects, and without columns, when there is nothing to ask).
   std::string ClassifyRecord();
   // Learns the current row into the class of the class field.
   void LearnRecord();

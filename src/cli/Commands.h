@@ -15,7 +15,7 @@
 // Data beside the program. Both options, or an empty value, is a TUsageError.
 std::unique_ptr<TDataSource> OpenDataSource(const TArguments& Args, const TToolIO& IO);
 
-// The most threads `pellory classify --threads` accepts.
+// The most threads `pellory train --threads` and `classify --threads` accept.
 constexpr int32_t MaxClassifyThreads = 64;
 
 int TablesCommand(const TArguments& Args, TToolIO& IO);
@@ -25,4 +25,5 @@ int ImportCommand(const TArguments& Args, TToolIO& IO);
 int CrossTestCommand(const TArguments& Args, TToolIO& IO);
 int TrainCommand(const TArguments& Args, TToolIO& IO);
 int ClassifyCommand(const TArguments& Args, TToolIO& IO);
+int MergeCommand(const TArguments& Args, TToolIO& IO);
 int BenchCommand(const TArguments& Args, TToolIO& IO);

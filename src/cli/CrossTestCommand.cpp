@@ -35,7 +35,7 @@ int CrossTestCommand(const TArguments& Args, TToolIO& IO) {
   const std::unique_ptr<TDataSource> Source = OpenDataSource(Args, IO);
   Source->TableNames();  // a missing folder or file is reported with its path
 
-  TCrossTest Test(nullptr, Source->Session(), Source->Path());
+  TCrossTest Test(nullptr, *Source);
   if (!Wanted.empty()) {
     std::vector<std::string> Chosen;
     for (const std::string& Name : Wanted) {
@@ -45,6 +45,11 @@ int CrossTestCommand(const TArguments& Args, TToolIO& IO) {
     Test.SetTableList(Chosen);
   }
   Test.SetRuns(Runs);
+  // Tables named on the command line must fit; of the whole source, the
+  // ones that do not (a database's other tables) are left out and named.
+  if (Wanted.empty())
+    for (const TSkippedTable& Skipped : Test.DropTablesWithoutLayout())
+      IO.Err << "pellory crosstest: skipped table '" << Skipped.Table << "': " << Skipped.Reason << "\n";
   Test.SetKNeighbors(K);
   Test.SetPruning(Args.Has("prune"));
 

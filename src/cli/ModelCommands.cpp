@@ -7,7 +7,7 @@
 #include "Convert.h"
 #include "DBClassifier.h"
 #include "SampleComponents.h"
-#include "SampleLayout.h"
+#include "CrossTest.h"
 #include "SampleModels.h"
 #include "Table.h"
 
@@ -19,12 +19,12 @@ int TrainCommand(const TArguments& Args, TToolIO& IO) {
   const int32_t K = Args.Integer("k", L::MinNeighbors, L::MaxNeighbors, L::DefaultNeighbors);
   if (Args.Has("k") && Kind != "knn") throw TUsageError("train: --k applies to --classifier knn only");
   const std::string ModelFile = Args.Required("model", "FILE");
+  const int32_t Threads = Args.Integer("threads", 1, MaxClassifyThreads, 1);
 
   const std::unique_ptr<TDataSource> Source = OpenDataSource(Args, IO);
   const std::unique_ptr<TTable> Table = Source->OpenTable(Args.Positionals()[0]);
-  const std::unique_ptr<TClassifier> Classifier = NewSampleClassifier(TypeName);
-  if (auto* Knn = dynamic_cast<TKNearestNeighbors*>(Classifier.get())) Knn->SetKNeighbors(K);
-  LearnSampleTable(*Table, *Classifier);
+  const std::unique_ptr<TClassifier> Classifier = NewSampleClassifier(TypeName, K);
+  LearnSampleTable(*Source, *Table, *Classifier, Threads);
   Classifier->SaveToFile(ModelFile);
   IO.Out << Table->TableName() << ": " << Table->RecordCount() << " rows learned by " << TypeName << ", "
          << Classifier->ClassCount() << " classes, " << AttributeCountText(*Classifier) << "\n"
@@ -42,17 +42,13 @@ int ClassifyCommand(const TArguments& Args, TToolIO& IO) {
   const std::unique_ptr<TDBClassifier> Binding = BindModelToTable(*Table, *Classifier);
 
   IO.Out << "ID\tGuessed class\tActual class\n";
-  // The accuracy counts as ClassifyDataset does (the guess against the class
-  // field's text, over the record count), from the guesses printed here, so
-  // the table is classified once rather than twice.
+  // The accuracy is ClassifyDataset's, counted from the guesses printed
+  // here, so the table is classified once rather than twice.
   int64_t Correct = 0;
   ClassifySampleTable(*Table, *Binding, Threads, [&](const TRowGuess& Row) {
-    const std::string Guess = Classifier->ClassName(Row.Guess);
-    if (Guess == Row.ActualText) ++Correct;
-    IO.Out << Row.Id << "\t" << Guess << "\t" << FloatToShortest(Row.ActualValue) << "\n";
+    if (GuessedRight(*Classifier, Row.Guess, Row.ActualText)) ++Correct;
+    IO.Out << Row.Id << "\t" << Classifier->ClassName(Row.Guess) << "\t" << FloatToShortest(Row.ActualValue) << "\n";
   });
-  const int32_t Count = Table->RecordCount();
-  const double Accuracy = Count > 0 ? static_cast<double>(Correct) / static_cast<double>(Count) * 100.0 : 0.0;
-  IO.Out << "Accuracy [%]: " << FormatFixed(Accuracy, 2) << "\n";
+  IO.Out << "Accuracy [%]: " << FormatFixed(AccuracyPercent(Correct, Table->RecordCount()), 2) << "\n";
   return 0;
 }

@@ -2,13 +2,14 @@
 #include "PelloryTool.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <functional>
 #include <vector>
 
 #include "Arguments.h"
+#include "Benchmark.h"
 #include "Commands.h"
-#include "SampleLayout.h"
+#include "CrossTest.h"
+#include "SampleDatabase.h"
 
 namespace {
 
@@ -96,22 +97,38 @@ const std::vector<TCommand>& CommandTable() {
       {{"crosstest",
         std::string("usage: pellory crosstest [--runs N] [--k K] [--prune] [--tables A,B] [--data DIR | --sqlite FILE | --pg CONNINFO]\n"
                     "Cross test of the linear classifier, naive Bayes and k-nearest neighbours over\n"
-                    "the split tables of the data source (\"Test1.DB\" is skipped). Prints the\n"
-                    "result grid TAB-separated: headings, one line per table, the time row.\n") +
+                    "the split tables of the data source (\"") + L::SkippedTable + "\" is skipped). Prints the\n"
+            "result grid TAB-separated: headings, one line per table, the time row.\n"
+            "Tables without the class and split fields are skipped and named on\n"
+            "standard error, unless --tables names them.\n" +
             "  --runs N         splits per table, " + Range(L::MinRuns, L::MaxRuns) + " (default " +
             N(L::DefaultRuns) + ": learn and test all rows)\n" + NeighborsHelp +
-            "  --prune          prune the attributes of each table first (not \"SATI.DB\")\n"
+            "  --prune          prune the attributes of each table first (not \"" + L::UnprunedTable + "\")\n" +
             "  --tables A,B     only these tables\n\n" +
             SourceHelp,
         WithSource({{"runs", true}, {"k", true}, {"prune", false}, {"tables", true}}), 0, 0},
        CrossTestCommand},
       {{"train",
-        std::string("usage: pellory train TABLE --classifier lc|nb|knn [--k K] --model FILE [--data DIR | --sqlite FILE | --pg CONNINFO]\n"
+        std::string("usage: pellory train TABLE --classifier lc|nb|knn [--k K] --model FILE [--threads N]\n"
+                    "                     [--data DIR | --sqlite FILE | --pg CONNINFO]\n"
                     "Learns every row of TABLE (class field \"Class\") and saves the model to FILE.\n"
                     "  --classifier     lc (linear), nb (naive Bayes) or knn (k-nearest neighbours)\n") +
-            NeighborsHelp + "  --model FILE     the model file to write\n\n" + SourceHelp,
-        WithSource({{"classifier", true}, {"k", true}, {"model", true}}), 1, 1},
+            NeighborsHelp + "  --model FILE     the model file to write\n" +
+            "  --threads N      learn on N threads, 1 to " + N(MaxClassifyThreads) +
+            " (default 1): each learns a range of rows,\n"
+            "                   the ranges are merged in row order. nb and knn write the same\n"
+            "                   file at any N; lc means and deviations may differ in their last bits\n\n" +
+            SourceHelp,
+        WithSource({{"classifier", true}, {"k", true}, {"model", true}, {"threads", true}}), 1, 1},
        TrainCommand},
+      {{"merge",
+        std::string("usage: pellory merge OUT.model IN1.model IN2.model ...\n"
+                    "Merges model files of one kind, in the order given, into OUT.model: the model\n"
+                    "learning IN1's rows and then IN2's ... would give. A model file keeps no\n"
+                    "learned-case counts, so the class priors of the merged model are those of\n"
+                    "loaded models (every class equally likely), not those of learning.\n"),
+        {}, 3, 1000},
+       MergeCommand},
       {{"classify",
         std::string("usage: pellory classify TABLE --model FILE [--threads N] [--data DIR | --sqlite FILE | --pg CONNINFO]\n"
                     "Loads the model and prints, per row of TABLE, its ID, the guessed class and the\n"
@@ -149,6 +166,7 @@ std::string ToolUsage() {
       "  crosstest        cross test of the three classifiers over the tables\n"
       "  train TABLE      learn a table and save the model\n"
       "  classify TABLE   classify a table with a saved model\n"
+      "  merge OUT IN...  merge model files of one kind\n"
       "  bench            speed of the linear classifier on synthetic cases\n\n"
       "'pellory COMMAND --help' describes a command. The data-source options\n"
       "(--data DIR, --sqlite FILE, --pg CONNINFO) may also stand before the command.\n";
@@ -163,7 +181,7 @@ std::unique_ptr<TDataSource> OpenDataSource(const TArguments& Args, const TToolI
   if (Args.Has("pg")) return std::make_unique<TDataSource>(Args.Required("pg", "CONNINFO"), TDataSourceKind::dkPostgres);
   if (Args.Has("sqlite")) return std::make_unique<TDataSource>(Args.Required("sqlite", "FILE"), true);
   if (Args.Has("data")) return std::make_unique<TDataSource>(Args.Required("data", "DIR"), false);
-  return std::make_unique<TDataSource>((std::filesystem::path(IO.ProgramFolder) / "Data").string(), false);
+  return std::make_unique<TDataSource>(SampleDataFolder(IO.ProgramFolder), false);
 }
 
 int RunPellory(std::span<const std::string> AllArgs, TToolIO& IO) {

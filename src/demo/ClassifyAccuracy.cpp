@@ -182,10 +182,8 @@ void TAccuracyForm::FormCreate() {
   // An error here (no sample folder) is shown and the page stays; Run tries
   // again.
   CallGuarded([this] { RequireCrossTest(); });
-  // Every table and the time row fit: the grid grows past its 22 rows when
-  // the list is longer.
-  const int Tables = FCrossTest ? static_cast<int>(FCrossTest->TableList().size()) : 0;
-  const int Rows = std::max(22, Tables + 2);
+  // Every table and the time row fit from the start.
+  const int Rows = FCrossTest ? FCrossTest->GridRowCount() : TResultGrid().RowCount();
   FGridModel = new TResultGridModel(Rows, this);
   ResultGrid->setModel(FGridModel);
 

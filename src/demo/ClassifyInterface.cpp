@@ -44,26 +44,15 @@ QLabel* NewLabel(QWidget* Parent, const char* Name, const char* Text) {
 }  // namespace
 
 TInterfaceForm::TInterfaceForm(QWidget* Owner)
-    : TBasicForm2(Owner), FComponents(std::make_unique<TComponent>(nullptr)) {
+    : TBasicForm2(Owner),
+      FComponents(std::make_unique<TSampleComponents>(nullptr, PageSession(Owner, this), "UserTable")) {
   SetPanelHeights(130, 69);
 
-  FLC = CreateOwned<TLinearClassifier>(*FComponents);
-  FLC->SetName("LC");
-  SetSampleSettings(*FLC);
-  FNB = CreateOwned<TNaiveBayes>(*FComponents);
-  FNB->SetName("NB");
-  SetSampleSettings(*FNB);
-  FKNN = CreateOwned<TKNearestNeighbors>(*FComponents);
-  FKNN->SetName("KNN");
-  SetSampleSettings(*FKNN);
-  FUserTable = CreateOwned<TTable>(*FComponents, &PageSession(Owner, this));
-  FUserTable->SetName("UserTable");
-  FUserTable->SetTableName("ANKE.DB");  // stored name; replaced at creation
-  FDBLC = CreateOwned<TDBClassifier>(*FComponents);
-  FDBLC->SetName("DBLC");
-  SetSampleSettings(*FDBLC);
-  FDBLC->SetClassifier(FLC);
-  FDBLC->SetDataset(FUserTable);
+  FLC = &FComponents->LC();
+  FNB = &FComponents->NB();
+  FKNN = &FComponents->KNN();
+  FUserTable = &FComponents->Table();
+  FDBLC = &FComponents->DBLC();
   // The busy cursor while a table is learned; the binding puts back the
   // cursor it found when the pass ends.
   FDBLC->SetScreenCursorHook(ScreenCursorHook());
@@ -254,13 +243,7 @@ void TInterfaceForm::UserTableAfterScroll() {
     return;
   }
   ShowRowLabels();
-  // Right after DBLC.Clear there are no columns and the records still have
-  // the last table's layout, which a classifier that checks their length
-  // (k-NN) refuses. The emptied classifier knows no class: its answer is
-  // its reject.
-  const std::string Guess =
-      FDBLC->Attributes().Count() == 0 ? FDBLC->Classifier()->ClassName(-1) : FDBLC->ClassifyRecord();
-  GuessedClassLabel->setText(QStringLiteral("Guessed class: ") + QString::fromStdString(Guess));
+  GuessedClassLabel->setText(QStringLiteral("Guessed class: ") + QString::fromStdString(FDBLC->ClassifyRecord()));
 }
 
 void TInterfaceForm::ShowRowLabels() {

@@ -20,12 +20,12 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QTableView;
-class TComponent;
 class TDBClassifier;
 class TDataSetTableModel;
 class TKNearestNeighbors;
 class TLinearClassifier;
 class TNaiveBayes;
+class TSampleComponents;
 class TTable;
 
 class TInterfaceForm : public TBasicForm2 {
@@ -66,7 +66,7 @@ private:
   // IDLabel and ActualClassLabel from the current row.
   void ShowRowLabels();
 
-  std::unique_ptr<TComponent> FComponents;  // owns the classifiers, binding and table
+  std::unique_ptr<TSampleComponents> FComponents;  // owns the classifiers, binding and table
   TLinearClassifier* FLC = nullptr;
   TNaiveBayes* FNB = nullptr;
   TKNearestNeighbors* FKNN = nullptr;

@@ -1,7 +1,6 @@
 // Page "Benchmark".
 #include "LCPerformance.h"
 
-#include <QElapsedTimer>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -26,11 +25,12 @@ namespace {
 // about as much as learning a thousand cases.
 constexpr int64_t RepaintIntervalMs = 40;
 
-QElapsedTimer& RepaintClock() {
-  static QElapsedTimer Timer;
-  if (!Timer.isValid()) Timer.start();
-  return Timer;
-}
+// The text that replaces an edit's value the page refuses.
+constexpr int32_t ReplacementClasses = 50;
+constexpr int32_t ReplacementDiscreteAttributes = 25;
+constexpr int32_t ReplacementFloatAttributes = 25;
+constexpr int32_t ReplacementLearnCases = 10000;
+constexpr int32_t ReplacementTestCases = 10000;
 
 }  // namespace
 
@@ -142,54 +142,53 @@ std::optional<int32_t> TLcPerformanceForm::NumberOrReplace(QLineEdit* Edit, int3
   return Number;
 }
 
-void TLcPerformanceForm::ClassesEditChange() { NumberOrReplace(ClassesEdit, TBenchmarkDefaults::ReplacementClasses); }
+void TLcPerformanceForm::ClassesEditChange() { NumberOrReplace(ClassesEdit, ReplacementClasses); }
 
 void TLcPerformanceForm::DAttributesEditChange() {
-  if (const auto N = NumberOrReplace(DAttributesEdit, TBenchmarkDefaults::ReplacementDiscreteAttributes))
+  if (const auto N = NumberOrReplace(DAttributesEdit, ReplacementDiscreteAttributes))
     LinearClassifier().SetDiscreteAttributeCount(*N);
 }
 
 void TLcPerformanceForm::FAttributesEditChange() {
-  if (const auto N = NumberOrReplace(FAttributesEdit, TBenchmarkDefaults::ReplacementFloatAttributes))
+  if (const auto N = NumberOrReplace(FAttributesEdit, ReplacementFloatAttributes))
     LinearClassifier().SetFloatAttributeCount(*N);
 }
 
-void TLcPerformanceForm::LearnEditChange() { NumberOrReplace(LearnEdit, TBenchmarkDefaults::ReplacementLearnCases); }
+void TLcPerformanceForm::LearnEditChange() { NumberOrReplace(LearnEdit, ReplacementLearnCases); }
 
-void TLcPerformanceForm::TestEditChange() { NumberOrReplace(TestEdit, TBenchmarkDefaults::ReplacementTestCases); }
+void TLcPerformanceForm::TestEditChange() { NumberOrReplace(TestEdit, ReplacementTestCases); }
 
 void TLcPerformanceForm::ShowProgress(const std::string& Text) {
   CountLabel->setText(QString::fromStdString(Text));
   emit ProgressShown(CountLabel->text());
-  const int64_t Now = RepaintClock().elapsed();
-  if (Now - FLastRepaint < RepaintIntervalMs) return;
-  FLastRepaint = Now;
+  if (FSinceRepaint.isValid() && FSinceRepaint.elapsed() < RepaintIntervalMs) return;
+  FSinceRepaint.start();
   CountLabel->repaint();
 }
 
-void TLcPerformanceForm::LearnButtonClick() {
+void TLcPerformanceForm::ShowRun(const std::function<TBenchmarkRun()>& Measure, const char* Prefix,
+                                 const QLineEdit* CountEdit) {
   TimeLabel->clear();
   CasesPerSecondLabel->clear();
   TimeLabel->repaint();
   CasesPerSecondLabel->repaint();
-  FLastRepaint = -RepaintIntervalMs;
-  const TBenchmarkRun Run = FBenchmark->Learn(StrToInt(ClassesEdit->text().toStdString()),
-                                              StrToInt(LearnEdit->text().toStdString()));
+  FSinceRepaint.invalidate();  // the run's first progress text is painted
+  const TBenchmarkRun Run = Measure();
   TimeLabel->setText(QString::fromStdString(Run.TimeText));
-  CountLabel->setText(QStringLiteral("Learned cases = ") + LearnEdit->text());
+  CountLabel->setText(QString::fromLatin1(Prefix) + CountEdit->text());
   CasesPerSecondLabel->setText(QString::fromStdString(Run.RateText));
 }
 
+void TLcPerformanceForm::LearnButtonClick() {
+  ShowRun([this] {
+    return FBenchmark->Learn(StrToInt(ClassesEdit->text().toStdString()), StrToInt(LearnEdit->text().toStdString()));
+  }, TLinearBenchmark::LearnedPrefix, LearnEdit);
+}
+
 void TLcPerformanceForm::ClassifyButtonClick() {
+  // Refused before the results are cleared: they still belong to the model.
   const int32_t Classes = StrToInt(ClassesEdit->text().toStdString());
-  if (LinearClassifier().Classes()->Count() != Classes) throw Exception("Learn first!");
-  TimeLabel->clear();
-  CasesPerSecondLabel->clear();
-  TimeLabel->repaint();
-  CasesPerSecondLabel->repaint();
-  FLastRepaint = -RepaintIntervalMs;
-  const TBenchmarkRun Run = FBenchmark->Classify(Classes, StrToInt(TestEdit->text().toStdString()));
-  TimeLabel->setText(QString::fromStdString(Run.TimeText));
-  CountLabel->setText(QStringLiteral("Classified cases = ") + TestEdit->text());
-  CasesPerSecondLabel->setText(QString::fromStdString(Run.RateText));
+  FBenchmark->CheckLearned(Classes);
+  ShowRun([&] { return FBenchmark->Classify(Classes, StrToInt(TestEdit->text().toStdString())); },
+          TLinearBenchmark::ClassifiedPrefix, TestEdit);
 }

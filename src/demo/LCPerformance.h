@@ -4,7 +4,9 @@
 // same figures; the page only reads its edits and shows the texts.
 #pragma once
 
+#include <QElapsedTimer>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,6 +20,7 @@ class QLineEdit;
 class QPushButton;
 class TLinearBenchmark;
 class TLinearClassifier;
+struct TBenchmarkRun;
 
 class TLcPerformanceForm : public TBasicForm2 {
   Q_OBJECT
@@ -61,7 +64,10 @@ private:
   // Shows a progress text; repaints at most every few hundredths of a
   // second, so the repaint does not cost the measurement.
   void ShowProgress(const std::string& Text);
+  // Clears the results, runs Measure and shows its texts, the count as
+  // Prefix and the count edit's own text.
+  void ShowRun(const std::function<TBenchmarkRun()>& Measure, const char* Prefix, const QLineEdit* CountEdit);
 
   std::unique_ptr<TLinearBenchmark> FBenchmark;
-  int64_t FLastRepaint = 0;
+  QElapsedTimer FSinceRepaint;  // invalid until the first repaint of a run
 };

@@ -18,10 +18,9 @@
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <exception>
+#include <algorithm>
 
 #include "DemoApplication.h"
 #include "DemoSettings.h"
@@ -121,20 +120,41 @@ QStringList DemoPageList() {
   };
 }
 
-void LoadTopicTree(QTreeWidget& Tree, const QStringList& Lines) {
+TTopicLine ParseTopicLine(const QString& Line) {
+  TTopicLine Topic;
+  Topic.Level = LeadingBlanks(Line);
+  Topic.Text = Line.mid(Topic.Level);
+  const qsizetype Semicolon = Topic.Text.indexOf(QLatin1Char(';'));
+  Topic.Caption = Semicolon < 0 ? Topic.Text : Topic.Text.left(Semicolon);
+  if (Semicolon < 0) return Topic;
+  // The class name, then the optional source name.
+  const QString Rest = Topic.Text.mid(Semicolon + 1);
+  const qsizetype Second = Rest.indexOf(QLatin1Char(';'));
+  TPageEntry& Entry = Topic.Entry.emplace();
+  Entry.ClassName = (Second < 0 ? Rest : Rest.left(Second)).toStdString();
+  if (Second >= 0) Entry.SourceName = Rest.mid(Second + 1);
+  // A class that is not registered is reported when its topic is chosen.
+  if (IsPageClassRegistered(Entry.ClassName)) Entry.PageClass = FindPageClass(Entry.ClassName);
+  return Topic;
+}
+
+std::vector<TTopicNode> LoadTopicTree(QTreeWidget& Tree, const QStringList& Lines) {
   Tree.clear();
+  std::vector<TTopicNode> Nodes;
   // Parents[L] is the latest node of level L.
   std::vector<QTreeWidgetItem*> Parents;
   for (const QString& Line : Lines) {
-    const int Level = LeadingBlanks(Line);
-    const QString Text = Line.mid(Level);
+    TTopicLine Topic = ParseTopicLine(Line);
+    const int Level = Topic.Level;
     if (Level > static_cast<int>(Parents.size()))
-      throw Exception("Invalid level (" + std::to_string(Level) + ") for item \"" + Text.toStdString() + "\"");
+      throw Exception("Invalid level (" + std::to_string(Level) + ") for item \"" + Topic.Text.toStdString() + "\"");
     QTreeWidgetItem* Node = Level == 0 ? new QTreeWidgetItem(&Tree) : new QTreeWidgetItem(Parents[Level - 1]);
-    Node->setText(0, Text);
+    Node->setText(0, Topic.Caption);
     Parents.resize(static_cast<size_t>(Level));
     Parents.push_back(Node);
+    Nodes.push_back({Node, std::move(Topic)});
   }
+  return Nodes;
 }
 
 TfrmMain::TfrmMain(const QStringList& PageList, QWidget* Parent) : QMainWindow(Parent) {
@@ -311,24 +331,9 @@ void TfrmMain::BuildBottomBar() {
 
 void TfrmMain::FormCreate(const QStringList& PageList) {
   ActivateTab(TabForm);
-  FPageList = PageList;
-  LoadTopicTree(*TreeView1, FPageList);
-  // Every node whose text has a ";" gets its entry: caption before it, then
-  // the class name and the optional source name.
-  for (int I = 0; I < NodeCount(); ++I) {
-    QTreeWidgetItem* Node = NodeAt(I);
-    const QString Text = Node->text(0);
-    const qsizetype Semicolon = Text.indexOf(QLatin1Char(';'));
-    if (Semicolon < 0) continue;
-    Node->setText(0, Text.left(Semicolon));
-    const QString Rest = Text.mid(Semicolon + 1);
-    const qsizetype Second = Rest.indexOf(QLatin1Char(';'));
-    TPageEntry Entry;
-    Entry.ClassName = (Second < 0 ? Rest : Rest.left(Second)).toStdString();
-    if (Second >= 0) Entry.SourceName = Rest.mid(Second + 1);
-    // A class that is not registered is reported when its topic is chosen.
-    if (IsPageClassRegistered(Entry.ClassName)) Entry.PageClass = FindPageClass(Entry.ClassName);
-    FEntries.emplace(Node, std::move(Entry));
+  for (TTopicNode& Topic : LoadTopicTree(*TreeView1, PageList)) {
+    FNodes.push_back(Topic.Node);
+    if (Topic.Line.Entry) FEntries.emplace(Topic.Node, std::move(*Topic.Line.Entry));
   }
   if (QTreeWidgetItem* First = NodeAt(0)) First->setExpanded(true);
 }
@@ -345,25 +350,16 @@ QString TfrmMain::SelectedSourceName() const {
 
 int TfrmMain::AbsoluteIndex(const QTreeWidgetItem* Node) const {
   if (!Node) return -1;
-  int Index = 0;
-  for (QTreeWidgetItemIterator It(TreeView1); *It; ++It, ++Index)
-    if (*It == Node) return Index;
-  return -1;
+  const auto Found = std::find(FNodes.begin(), FNodes.end(), Node);
+  return Found == FNodes.end() ? -1 : static_cast<int>(Found - FNodes.begin());
 }
 
 QTreeWidgetItem* TfrmMain::NodeAt(int Index) const {
-  if (Index < 0) return nullptr;
-  QTreeWidgetItemIterator It(TreeView1);
-  for (int I = 0; *It && I < Index; ++It, ++I) {
-  }
-  return *It;
+  if (Index < 0 || Index >= NodeCount()) return nullptr;
+  return FNodes[static_cast<size_t>(Index)];
 }
 
-int TfrmMain::NodeCount() const {
-  int Count = 0;
-  for (QTreeWidgetItemIterator It(TreeView1); *It; ++It) ++Count;
-  return Count;
-}
+int TfrmMain::NodeCount() const { return static_cast<int>(FNodes.size()); }
 
 void TfrmMain::ActivateTab(QWidget* Tab) {
   FActivatingTab = true;
@@ -373,40 +369,28 @@ void TfrmMain::ActivateTab(QWidget* Tab) {
 
 void TfrmMain::TreeView1Change() {
   ActivateTab(TabForm);
-  // The window follows the selection even when the page fails; the error
-  // is reported after.
-  std::exception_ptr Failure;
-  try {
-    ShowSelectedPage();
-  } catch (...) {
-    Failure = std::current_exception();
-  }
+  // The window follows the selection first: a page that fails to come up
+  // is reported with the rest of the window already right.
   QTreeWidgetItem* Node = TreeView1->currentItem();
   const int Index = AbsoluteIndex(Node);
+  if (Node) {
+    Label1->setText(Node->text(0));
+    StatusBar1->showMessage(Node->text(0));
+  }
   btnPrevious->setEnabled(Node && Index > 0);
   btnNext->setEnabled(Node && Index < NodeCount() - 1);
   FActivatingTab = true;
   PageControl1->setTabVisible(PageControl1->indexOf(TabSource), !SelectedSourceName().isEmpty());
   FActivatingTab = false;
-  if (Failure) std::rethrow_exception(Failure);
+  ShowSelectedPage();
 }
 
 void TfrmMain::ShowSelectedPage() {
-  QTreeWidgetItem* Node = TreeView1->currentItem();
-  if (!Node) return;
-  std::exception_ptr Failure;
-  if (const TPageEntry* E = Entry(Node)) {
-    delete FPage;
-    FPage = nullptr;
-    try {
-      CreatePage(*E);
-    } catch (...) {
-      Failure = std::current_exception();
-    }
-  }
-  Label1->setText(Node->text(0));
-  StatusBar1->showMessage(Node->text(0));
-  if (Failure) std::rethrow_exception(Failure);
+  const TPageEntry* E = Entry(TreeView1->currentItem());
+  if (!E) return;
+  delete FPage;
+  FPage = nullptr;
+  CreatePage(*E);
 }
 
 void TfrmMain::CreatePage(const TPageEntry& E) {

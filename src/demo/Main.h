@@ -22,7 +22,9 @@
 #include <QStringList>
 #include <QTextEdit>
 #include <functional>
+#include <optional>
 #include <unordered_map>
+#include <vector>
 
 #include "PageRegistry.h"
 
@@ -46,11 +48,28 @@ struct TPageEntry {
 // The ten lines of the demo's topic list.
 QStringList DemoPageList();
 
+// One line of the page list, read: its level (leading blanks), the caption
+// (the text before the first ";") and, for a line with a ";", its entry.
+struct TTopicLine {
+  int Level = 0;
+  QString Text;  // the line without its leading blanks
+  QString Caption;
+  std::optional<TPageEntry> Entry;
+};
+TTopicLine ParseTopicLine(const QString& Line);
+
+// A node of the topic tree with the line it was made from.
+struct TTopicNode {
+  QTreeWidgetItem* Node;
+  TTopicLine Line;
+};
+
 // Fills Tree with one node per line, the level given by the line's leading
-// blanks (which are not part of the node text). Raises Exception
-// "Invalid level (2) for item \"...\"" for a line more than one level deeper
-// than the line before it, or a first line that is indented.
-void LoadTopicTree(QTreeWidget& Tree, const QStringList& Lines);
+// blanks, the node text its caption. Returns the nodes in tree order.
+// Raises Exception "Invalid level (2) for item \"...\"" for a line more
+// than one level deeper than the line before it, or a first line that is
+// indented.
+std::vector<TTopicNode> LoadTopicTree(QTreeWidget& Tree, const QStringList& Lines);
 
 class TfrmMain : public QMainWindow {
   Q_OBJECT
@@ -123,7 +142,7 @@ private:
   void DiscardSourceView();
   void SetLabel3Underlined(bool Underlined);
 
-  QStringList FPageList;  // the page list, as loaded into the tree
+  std::vector<QTreeWidgetItem*> FNodes;  // the topic nodes in tree order
   std::unordered_map<const QTreeWidgetItem*, TPageEntry> FEntries;
   QPointer<QWidget> FPage;
   QString FShownSource;

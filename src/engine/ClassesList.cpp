@@ -12,9 +12,17 @@ void ExtendValueCount(TDiscreteRecord& R, int32_t Value) {
     throw Exception("Discrete value " + std::to_string(Value) + " out of range (0.." +
                     std::to_string(MaxDiscreteValueCode) + ")");
   if (Value <= R.ValueCount - 1) return;
+  R.NewMaxima.push_back(Value);
   R.ValueCount = Value + 1;
   if (static_cast<int64_t>(R.Counts.size()) < R.ValueCount)
     R.Counts.resize(static_cast<size_t>(std::max(2 * R.ValueCount, 8)), 0);
+}
+
+void GuessNewMaxima(TDiscreteRecord& R) {
+  R.NewMaxima.clear();
+  const size_t Top = std::min(R.Counts.size(), static_cast<size_t>(std::max(R.ValueCount, 0)));
+  for (size_t v = 0; v < Top; ++v)
+    if (R.Counts[v] != 0) R.NewMaxima.push_back(static_cast<int32_t>(v));
 }
 
 // --- TClassesListItem -------------------------------------------------------
@@ -71,6 +79,7 @@ void TClassesListItem::SoftReset() {
   Changed();
   for (TDiscreteRecord& R : FDiscrete) {
     std::vector<int32_t>().swap(R.Counts);
+    std::vector<int32_t>().swap(R.NewMaxima);
     R.ValueCount = 0;
     R.Count = 0;
     R.Mode = 0;

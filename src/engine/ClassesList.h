@@ -33,6 +33,11 @@ struct TDiscreteRecord {
   int32_t Mode = 0;             // most frequent value (first to reach the top count)
   bool Enabled = false;
   double Weight = 0.0;
+  // The value codes that raised ValueCount, in the order they came: the
+  // Counts length grew from them, so a merge can grow it as learning in
+  // sequence would have. Not in the model stream; a loaded record takes
+  // its codes in ascending order (see GuessNewMaxima).
+  std::vector<int32_t> NewMaxima;
 };
 
 // What one class has learned about one float attribute.
@@ -49,6 +54,10 @@ struct TFloatRecord {
 // when it is too short. Value must be >= 0; a value above
 // MaxDiscreteValueCode raises "Discrete value <v> out of range (0..16777215)".
 void ExtendValueCount(TDiscreteRecord& R, int32_t Value);
+// NewMaxima for a record whose arrival order is not known (one read from a
+// model stream): its codes with a count, ascending, as codes numbered by
+// first appearance arrive.
+void GuessNewMaxima(TDiscreteRecord& R);
 
 class TClassesListItem : public TPersistent {
 public:
@@ -120,6 +129,13 @@ public:
   // One item block of the model stream: discrete images and counts, float images.
   virtual void SaveToStream(TStream& Stream) const;
   virtual void LoadFromStream(TStream& Stream);
+  // Adds what Other (an item of the same kind and layout, or this item)
+  // learned: learned-case counts add (item and list); per discrete record
+  // the counts add, Count adds, ValueCount is the larger and Counts grows as
+  // learning Other's values in ascending order would have grown it; per
+  // float record Count, Mean and StdDev combine by the pairwise formula.
+  // Mode, Enabled and Weight stay this item's.
+  virtual void Merge(const TClassesListItem& Other);
 
 protected:
   // Tells the owner list that what this item has learned may have changed.

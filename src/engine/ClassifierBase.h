@@ -189,6 +189,55 @@ public:
   // classifying from those buffers passes a copy. Base: false.
   virtual bool ReadsRecordsWhileClassifying() const { return false; }
 
+  // --- Merging, and the learning state that merges across processes --------
+  // Adds what Other learned to this classifier: afterwards it answers as if
+  // it had learned its own cases and then Other's. Classes are united by
+  // name (letter case ignored): this classifier's in their order, then
+  // Other's new ones in Other's order. Other may be this classifier itself.
+  // Refused with an Exception naming the difference, before anything
+  // changes, when the two cannot describe one model: another class, other
+  // attribute counts, other missing values (MissingDiscreteIndex,
+  // MissingFloatValue) or other attribute enable states. Settings that
+  // change no learned statistic (RejectProbability, M, KNeighbors, ...)
+  // stay this classifier's. Base: refuses ("<class> cannot merge models").
+  virtual void Merge(const TClassifier& Other);
+  // Merge, where Other may give up what it holds instead of having it
+  // copied (k-NN moves its stored examples); Other is left empty of them.
+  // For merging models made only to be merged. Base: Merge(Other).
+  virtual void MergeTaking(TClassifier& Other) { Merge(Other); }
+  // Cases learned into each class, in class order: the prior reads them,
+  // the model stream drops them. Base: none (a classifier without priors).
+  virtual std::vector<int32_t> LearnedCaseCounts() const { return {}; }
+  // Sets them back; Counts must hold one count >= 0 per class (their sum
+  // within 32 bits). Base: accepts only an empty list.
+  virtual void SetLearnedCaseCounts(std::span<const int32_t> Counts);
+  // The learning state: everything learning keeps, so that a state saved
+  // in one process and loaded in another merges into exactly the model
+  // learned in one process. Layout, all little-endian:
+  //   "PLST"                 4 bytes
+  //   Version (int32)        1
+  //   L (int64)              length of the model stream that follows
+  //   L bytes                the model stream (SaveToStream)
+  //   C (int32)              number of learned-case counts (0 without priors)
+  //   C x int32              LearnedCaseCounts
+  //   H (int32)              number of value histories (classes x discrete
+  //                          attributes for the statistic classifiers, else 0)
+  //   H x { M (int32), M x int32 }
+  //                          per class and discrete attribute, the codes that
+  //                          raised its ValueCount in arrival order (which
+  //                          decide how long merged count arrays grow)
+  // LoadState reads and checks the whole state (EInvalidStreamFormat /
+  // EReadError naming what is wrong) before this classifier changes; the
+  // state must come from a classifier of this class (EConvertError
+  // otherwise) registered with the class registry. Handlers are kept.
+  void SaveState(TStream& Stream) const;
+  void LoadState(TStream& Stream);
+  // The value histories of the state (H and what follows). Base: none.
+  virtual void SaveValueHistories(TStream& Stream) const;
+  // Reads and checks them (EInvalidStreamFormat naming what is wrong) and
+  // applies them to this classifier's records. Base: H must be 0.
+  virtual void LoadValueHistories(TStream& Stream);
+
   // --- Non-virtual operations --------------------------------------------
   void EnableAttributes();    // discrete, then float
   void DisableAttributes();   // float, then discrete
@@ -211,9 +260,10 @@ public:
   // or from learning ends the walk at once; what was learned stays learned.
   void LearnData();
 
-  // Model files: SaveToFile creates/overwrites FileName and calls
-  // SaveToStream; LoadFromFile calls LoadFromStream when the file exists and
-  // does nothing when it does not.
+  // Model files: SaveToFile calls SaveToStream on a new file beside FileName
+  // and renames it over FileName once complete, so an error (disk full, say)
+  // leaves an earlier model as it was; LoadFromFile calls LoadFromStream when
+  // the file exists and does nothing when it does not.
   void SaveToFile(const std::string& FileName) const;
   void LoadFromFile(const std::string& FileName);
 
@@ -227,6 +277,13 @@ public:
   double Prune();
 
 protected:
+  // Raises the refusal of Merge when Other cannot join this classifier's
+  // model (class, attribute counts, missing values, enable states).
+  void CheckMergeable(const TClassifier& Other) const;
+  // False while the classifier holds no attribute enable state to compare
+  // (a statistic classifier keeps it in its classes). Base: true.
+  virtual bool HasAttributeStates() const { return true; }
+
   TOnClassifyTest FOnClassifyTest;
   TNameNextRecord FOnNameNextRecord;
   TIndexNextRecord FOnIndexNextRecord;

@@ -8,6 +8,7 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <type_traits>
 
 namespace {
 
@@ -78,23 +79,17 @@ void TExampleBlocks::Append(std::span<const int32_t> Discrete, std::span<const d
         Widen();
         break;
       }
-  if (Lane == 0) {
-    // A new block; its unused lanes hold missing values.
-    if (FWide)
-      FDiscrete.resize(FDiscrete.size() + D * L, -1);
-    else
-      FNarrow.resize(FNarrow.size() + D * L, -1);
-    FFloat.resize(FFloat.size() + F * L, kNaN);
-  }
   const size_t At = Block * D * L + Lane;
-  for (size_t a = 0; a < D; ++a) {
-    const int32_t V = Discrete[a];
-    const int32_t Code = V < 0 || V == FMissingDiscrete ? -1 : V;
-    if (FWide)
-      FDiscrete[At + a * L] = Code;
-    else
-      FNarrow[At + a * L] = static_cast<int8_t>(Code);
-  }
+  WithDiscreteStore([&](auto& Store) {
+    using TCode = typename std::decay_t<decltype(Store)>::value_type;
+    // A new block; its unused lanes hold missing values.
+    if (Lane == 0) Store.resize(Store.size() + D * L, -1);
+    for (size_t a = 0; a < D; ++a) {
+      const int32_t V = Discrete[a];
+      Store[At + a * L] = static_cast<TCode>(V < 0 || V == FMissingDiscrete ? -1 : V);
+    }
+  });
+  if (Lane == 0) FFloat.resize(FFloat.size() + F * L, kNaN);
   // An index, not a pointer: without float attributes the array is empty
   // and its data() may be null, where no offset may be added.
   const size_t FAt = Block * F * L + Lane;
@@ -115,24 +110,15 @@ void TExampleBlocks::Truncate(size_t Count) {
   const size_t D = static_cast<size_t>(FDiscreteCount);
   const size_t F = static_cast<size_t>(FFloatCount);
   const size_t Blocks = BlockCount();
-  if (FWide)
-    FDiscrete.resize(Blocks * D * L);
-  else
-    FNarrow.resize(Blocks * D * L);
   FFloat.resize(Blocks * F * L);
-  // The freed lanes of the last block become padding again.
-  for (size_t i = Count; i < Blocks * L; ++i) {
-    const size_t Block = i / L;
-    const size_t Lane = i % L;
-    for (size_t a = 0; a < D; ++a) {
-      const size_t At = (Block * D + a) * L + Lane;
-      if (FWide)
-        FDiscrete[At] = -1;
-      else
-        FNarrow[At] = -1;
-    }
-    for (size_t a = 0; a < F; ++a) FFloat[(Block * F + a) * L + Lane] = kNaN;
-  }
+  WithDiscreteStore([&](auto& Store) {
+    Store.resize(Blocks * D * L);
+    // The freed lanes of the last block become padding again.
+    for (size_t i = Count; i < Blocks * L; ++i)
+      for (size_t a = 0; a < D; ++a) Store[(i / L * D + a) * L + i % L] = -1;
+  });
+  for (size_t i = Count; i < Blocks * L; ++i)
+    for (size_t a = 0; a < F; ++a) FFloat[(i / L * F + a) * L + i % L] = kNaN;
 }
 
 // Why ruling an example out is safe. Let n be its number of compared
@@ -179,7 +165,7 @@ namespace {
 // ruled out.
 
 // Mismatches over byte codes.
-bool MismatchesNarrow(const int8_t* DB, const TScanQuery& Query, int32_t NegNeed, __m128i& Lo, __m128i& Hi) {
+bool Mismatches(const int8_t* DB, const TScanQuery& Query, int32_t NegNeed, __m128i& Lo, __m128i& Hi) {
   __m128i Counts = _mm_setzero_si128();
   const __m128i MinusOne = _mm_set1_epi8(-1);
   // Counts never pass -kNarrowAttributes, so a need beyond -128 is never met.
@@ -201,7 +187,7 @@ bool MismatchesNarrow(const int8_t* DB, const TScanQuery& Query, int32_t NegNeed
 }
 
 // Mismatches over 32-bit codes.
-bool MismatchesWide(const int32_t* DB, const TScanQuery& Query, int32_t NegNeed, __m128i& Lo, __m128i& Hi) {
+bool Mismatches(const int32_t* DB, const TScanQuery& Query, int32_t NegNeed, __m128i& Lo, __m128i& Hi) {
   Lo = _mm_setzero_si128();
   Hi = _mm_setzero_si128();
   const __m128i MinusOne = _mm_set1_epi32(-1);
@@ -307,8 +293,8 @@ __attribute__((target("avx2"))) uint32_t FloatsAvx2(const double* FB, const TSca
 uint32_t TExampleBlocks::MayEnter(size_t Block, const TScanQuery& Query, const TBound& B) const {
   const size_t D = static_cast<size_t>(FDiscreteCount);
   __m128i Lo, Hi;
-  const bool Out = FWide ? MismatchesWide(FDiscrete.data() + Block * D * L, Query, B.NegNeed, Lo, Hi)
-                         : MismatchesNarrow(FNarrow.data() + Block * D * L, Query, B.NegNeed, Lo, Hi);
+  const bool Out = WithDiscreteStore(
+      [&](const auto& Store) { return Mismatches(Store.data() + Block * D * L, Query, B.NegNeed, Lo, Hi); });
   if (Out) return 0;
   const double* FB = FFloat.data() + Block * static_cast<size_t>(FFloatCount) * L;
   uint32_t Gone;

@@ -96,6 +96,16 @@ public:
 private:
   void Widen();
   bool IsMissing(double Value) const;
+  // Use(Store) with the discrete store in use: FDiscrete once wide, else
+  // FNarrow.
+  template <class UseFn>
+  decltype(auto) WithDiscreteStore(UseFn&& Use) {
+    return FWide ? Use(FDiscrete) : Use(FNarrow);
+  }
+  template <class UseFn>
+  decltype(auto) WithDiscreteStore(UseFn&& Use) const {
+    return FWide ? Use(FDiscrete) : Use(FNarrow);
+  }
 
   int32_t FDiscreteCount = 0;
   int32_t FFloatCount = 0;

@@ -161,6 +161,15 @@ public:
   void LoadFromStream(TStream& Stream) override;
   int32_t ClassCount() const override { return FClasses.Count(); }
   bool KeepsExamples() const override { return FStoreExamples; }
+  // Appends Other's stored examples in Other's order, their classes mapped
+  // to the united class list, and widens the float ranges to cover both.
+  // Both classifiers must store examples ("Cannot merge: ... does not store
+  // examples"), and every example of Other must have the attribute counts'
+  // lengths.
+  void Merge(const TClassifier& Other) override;
+  // The same, moving Other's examples (Other keeps its classes and spans
+  // and no example).
+  void MergeTaking(TClassifier& Other) override;
   // Without stored examples the search reads the outside data source.
   bool ReadsRecordsWhileClassifying() const override { return !FStoreExamples; }
 
@@ -201,6 +210,8 @@ public:
   void ResetFParams();  // float: likewise
 
 private:
+  // Merge; with Movable (the same object as From) the examples are moved.
+  void MergeNeighbors(const TKNearestNeighbors& From, TKNearestNeighbors* Movable);
   void CheckRecordLengths(std::span<const int32_t> DiscreteRecord, std::span<const double> FloatRecord) const;
   void EnsureClassCount(int64_t Count);
   void PrepareQuery(std::span<const int32_t> DiscreteRecord, std::span<const double> FloatRecord);

@@ -113,6 +113,11 @@ constexpr size_t MaxPlainAttributes = 256;
 
 enum class Part { Skip, WeightOnly, Scored };
 
+// The values a response passes over: a negative or missing value code, and
+// a NaN, infinite or missing float.
+inline bool IsMissingDiscrete(int32_t v, int32_t Missing) { return v < 0 || v == Missing; }
+inline bool IsMissingFloat(double x, double Missing) { return IsNaNOrInf(x) || x == Missing; }
+
 // Eval(i, Score, Weight) says whether attribute i takes part and fills its
 // score and weight.
 // The extended loop from attribute i on, the sums so far given; when
@@ -178,20 +183,24 @@ inline float ZOfQuotient(double q, float X, double Mean, double StdDev) {
   return ExtendedZ(X, Mean, StdDev);
 }
 
-inline float FastZ(float X, const TFloatRecord& Rec, double TwoStdDev) {
-  return ZOfQuotient(DoubleQuotient(X, Rec.Mean, TwoStdDev), X, Rec.Mean, Rec.StdDev);
-}
-
 // The score for a given z: the tail table below 3, else 0.
 inline float GainOfZ(float z) {
   if (z < 3.0f) return kTailGain[static_cast<size_t>(RoundHalfEven(static_cast<double>(z) * 100.0))];
   return 0.0f;
 }
 
-// FloatInformationGain; see the header. TwoStdDev is 2.0 x Rec.StdDev.
+// The score of X against a mean and deviation (FloatInformationGain; see
+// the header). Quotient() gives DoubleQuotient(X, Mean, 2 StdDev); it is
+// asked only for a deviation above 0.
+template <class QuotientFn>
+inline float FloatScore(float X, double Mean, double StdDev, QuotientFn Quotient) {
+  if (StdDev == 0.0) return static_cast<double>(X) == Mean ? 1.0f : 0.0f;
+  return GainOfZ(ZOfQuotient(Quotient(), X, Mean, StdDev));
+}
+
+// TwoStdDev is 2.0 x Rec.StdDev.
 inline float FloatGain(float X, const TFloatRecord& Rec, double TwoStdDev) {
-  if (Rec.StdDev == 0.0) return static_cast<double>(X) == Rec.Mean ? 1.0f : 0.0f;
-  return GainOfZ(FastZ(X, Rec, TwoStdDev));
+  return FloatScore(X, Rec.Mean, Rec.StdDev, [&] { return DoubleQuotient(X, Rec.Mean, TwoStdDev); });
 }
 
 inline float FloatGain(float X, const TFloatRecord& Rec) { return FloatGain(X, Rec, 2.0 * Rec.StdDev); }
@@ -202,6 +211,38 @@ inline bool ScoresReadable(const TDiscreteRecord& R) {
   const size_t Length = R.Counts.size();
   return R.ValueCount >= 0 && static_cast<size_t>(R.ValueCount) <= Length &&
          (R.ValueCount == 0 || (R.Mode >= 0 && static_cast<size_t>(R.Mode) < Length));
+}
+
+// How value code v of record R enters a class's discrete sums: not at all
+// when the record is disabled or v missing; with its weight and a score of
+// 0 when v was never reached; else with its weight and ScoreOf(v).
+template <class ScoreFn>
+inline Part DiscreteTerm(const TDiscreteRecord& R, int32_t v, int32_t Missing, float& Score, double& Weight,
+                         ScoreFn ScoreOf) {
+  if (!R.Enabled || IsMissingDiscrete(v, Missing)) return Part::Skip;
+  Weight = R.Weight;
+  if (v >= R.ValueCount) return Part::WeightOnly;
+  Score = ScoreOf(v);
+  return Part::Scored;
+}
+
+// How float x enters a class's float sums (TwoStdDev is 2.0 x R.StdDev).
+inline Part FloatTerm(const TFloatRecord& R, double x, double Missing, double TwoStdDev, float& Score,
+                      double& Weight) {
+  if (!R.Enabled || IsMissingFloat(x, Missing)) return Part::Skip;
+  Weight = R.Weight;
+  Score = FloatGain(static_cast<float>(x), R, TwoStdDev);
+  return Part::Scored;
+}
+
+// A class's response from its sums: 0 when no attribute took part (prior
+// or not), else (D + F) / (Wd + Wf) in extended precision, with PriorValue
+// added to the numerator when Prior is set.
+inline double ClassResponse(double D, double Wd, double F, double Wf, bool Prior, double PriorValue) {
+  if (Wd == 0.0 && Wf == 0.0) return 0.0;
+  const long double W = static_cast<long double>(Wd) + Wf;
+  if (Prior) return static_cast<double>((static_cast<long double>(PriorValue) + D + F) / W);
+  return static_cast<double>((static_cast<long double>(D) + F) / W);
 }
 
 }  // namespace
@@ -228,7 +269,7 @@ void TLClassesListItem::LearnDiscrete(std::span<const int32_t> NewDiscreteRecord
   for (size_t i = 0; i < N; ++i) {
     TDiscreteRecord& R = FDiscrete[i];
     const int32_t v = NewDiscreteRecord[i];
-    if (!R.Enabled || v < 0 || v == Missing) continue;
+    if (!R.Enabled || IsMissingDiscrete(v, Missing)) continue;
     if (v > R.ValueCount - 1) ExtendValueCount(R, v);
     ++R.Count;
     int32_t* Counts = R.Counts.data();
@@ -245,7 +286,7 @@ void TLClassesListItem::LearnFloat(std::span<const double> NewFloatRecord) {
   for (size_t j = 0; j < N; ++j) {
     TFloatRecord& R = FFloat[j];
     const double x = NewFloatRecord[j];
-    if (!R.Enabled || IsNaNOrInf(x) || x == Missing) continue;
+    if (!R.Enabled || IsMissingFloat(x, Missing)) continue;
     if (R.Count > 0) {
       const int32_t n = R.Count;
       const long double ln = n;
@@ -280,12 +321,7 @@ double TLClassesListItem::ClassifyDiscrete(std::span<const int32_t> DiscreteSour
   const int32_t* Values = DiscreteSource.data();
   return SumScores(FDiscrete.size(), WeightSum, [&](size_t i, float& Score, double& Weight) {
     const TDiscreteRecord& R = Records[i];
-    const int32_t v = Values[i];
-    if (!R.Enabled || v < 0 || v == Missing) return Part::Skip;
-    Weight = R.Weight;
-    if (v >= R.ValueCount) return Part::WeightOnly;  // a value code never reached scores 0 but counts
-    Score = DiscreteScore(R, v, Prior);
-    return Part::Scored;
+    return DiscreteTerm(R, Values[i], Missing, Score, Weight, [&](int32_t v) { return DiscreteScore(R, v, Prior); });
   });
 }
 
@@ -297,11 +333,7 @@ double TLClassesListItem::ClassifyFloat(std::span<const double> FloatSource, dou
   const double* Values = FloatSource.data();
   return SumScores(FFloat.size(), WeightSum, [&](size_t j, float& Score, double& Weight) {
     const TFloatRecord& R = Records[j];
-    const double x = Values[j];
-    if (!R.Enabled || IsNaNOrInf(x) || x == Missing) return Part::Skip;
-    Weight = R.Weight;
-    Score = FloatGain(static_cast<float>(x), R);
-    return Part::Scored;
+    return FloatTerm(R, Values[j], Missing, 2.0 * R.StdDev, Score, Weight);
   });
 }
 
@@ -311,11 +343,8 @@ double TLClassesListItem::Classify(std::span<const int32_t> DiscreteSource, std:
   double Wf = 0.0;
   const double D = ClassifyDiscrete(DiscreteSource, Wd);
   const double F = ClassifyFloat(FloatSource, Wf);
-  // No usable attribute: every class answers 0, prior or not.
-  if (Wd == 0.0 && Wf == 0.0) return 0.0;
-  const long double W = static_cast<long double>(Wd) + Wf;
-  if (UsePrior()) return static_cast<double>((static_cast<long double>(PriorProbability()) + D + F) / W);
-  return static_cast<double>((static_cast<long double>(D) + F) / W);
+  const bool Prior = UsePrior();
+  return ClassResponse(D, Wd, F, Wf, Prior, Prior ? PriorProbability() : 0.0);
 }
 
 // --- TLClassesList -----------------------------------------------------------
@@ -375,13 +404,10 @@ double TLClassesList::ClassifyOne(size_t Index, const TClassesListItem& Item, bo
   const float* Scores = S.Score.data();
   const double D = SumScores(Discrete.size(), Wd, [&](size_t i, float& Score, double& Weight) {
     const TDiscreteRecord& R = DiscreteRecords[i];
-    const int32_t v = DiscreteValues[i];
-    if (!R.Enabled || v < 0 || v == MissingDiscrete) return Part::Skip;
-    Weight = R.Weight;
-    if (v >= R.ValueCount) return Part::WeightOnly;
-    const auto Slot = static_cast<uint32_t>(v);
-    Score = Slot < First[i + 1] - First[i] ? Scores[First[i] + Slot] : DiscreteScore(R, v, Prior);
-    return Part::Scored;
+    return DiscreteTerm(R, DiscreteValues[i], MissingDiscrete, Score, Weight, [&](int32_t v) {
+      const auto Slot = static_cast<uint32_t>(v);
+      return Slot < First[i + 1] - First[i] ? Scores[First[i] + Slot] : DiscreteScore(R, v, Prior);
+    });
   });
   double Wf = 0.0;
   if (Float.size() != FloatSource.size()) throw Exception("Length(Float) <> Length(FloatSource)!");
@@ -389,17 +415,9 @@ double TLClassesList::ClassifyOne(size_t Index, const TClassesListItem& Item, bo
   const double* FloatValues = FloatSource.data();
   const double* TwoStdDev = S.TwoStdDev.data();
   const double F = SumScores(Float.size(), Wf, [&](size_t j, float& Score, double& Weight) {
-    const TFloatRecord& R = FloatRecords[j];
-    const double x = FloatValues[j];
-    if (!R.Enabled || IsNaNOrInf(x) || x == Missing) return Part::Skip;
-    Weight = R.Weight;
-    Score = FloatGain(static_cast<float>(x), R, TwoStdDev[j]);
-    return Part::Scored;
+    return FloatTerm(FloatRecords[j], FloatValues[j], Missing, TwoStdDev[j], Score, Weight);
   });
-  if (Wd == 0.0 && Wf == 0.0) return 0.0;
-  const long double W = static_cast<long double>(Wd) + Wf;
-  if (Prior) return static_cast<double>((static_cast<long double>(FPriors[Index]) + D + F) / W);
-  return static_cast<double>((static_cast<long double>(D) + F) / W);
+  return ClassResponse(D, Wd, F, Wf, Prior, Prior ? FPriors[Index] : 0.0);
 }
 
 void TLClassesList::UpdateColumns(bool Prior) const {
@@ -541,7 +559,7 @@ void TLClassesList::ClassifyAll(std::span<const int32_t> DiscreteSource, std::sp
   const int32_t MissingDiscrete = MissingDiscreteIndex();
   for (size_t i = 0; i < C.DiscreteCount; ++i) {
     const int32_t v = DiscreteSource[i];
-    if (v < 0 || v == MissingDiscrete) continue;
+    if (IsMissingDiscrete(v, MissingDiscrete)) continue;
     const size_t Row = C.FirstRow[i] + static_cast<size_t>(std::min(v, C.Reach[i]));
     const float* Score = C.Score.data() + Row * Classes;
     const double* TakesPart = C.DiscreteTakesPart.data() + i * Classes;
@@ -554,7 +572,7 @@ void TLClassesList::ClassifyAll(std::span<const int32_t> DiscreteSource, std::sp
   double* Quotient = FColumns.Quotient.data();
   for (size_t j = 0; j < C.FloatCount; ++j) {
     const double x = FloatSource[j];
-    if (IsNaNOrInf(x) || x == Missing) continue;
+    if (IsMissingFloat(x, Missing)) continue;
     const auto X = static_cast<float>(x);
     const double* Mean = C.Mean.data() + j * Classes;
     const double* StdDev = C.StdDev.data() + j * Classes;
@@ -564,11 +582,7 @@ void TLClassesList::ClassifyAll(std::span<const int32_t> DiscreteSource, std::sp
     for (size_t k = 0; k < Classes; ++k) Quotient[k] = DoubleQuotient(X, Mean[k], TwoStdDev[k]);
     for (size_t k = 0; k < Classes; ++k) {
       if (!Enabled[k]) continue;
-      float Score;
-      if (StdDev[k] == 0.0)
-        Score = static_cast<double>(X) == Mean[k] ? 1.0f : 0.0f;
-      else
-        Score = GainOfZ(ZOfQuotient(Quotient[k], X, Mean[k], StdDev[k]));
+      const float Score = FloatScore(X, Mean[k], StdDev[k], [&] { return Quotient[k]; });
       F[k] += static_cast<double>(Score);
       Wf[k] += 1.0;
     }
@@ -579,12 +593,8 @@ void TLClassesList::ClassifyAll(std::span<const int32_t> DiscreteSource, std::sp
       Response[k] = 0.0;
     } else if (!C.Plain[k]) {
       Response[k] = ClassifyOne(k, Item, Prior, DiscreteSource, FloatSource);
-    } else if (Wd[k] == 0.0 && Wf[k] == 0.0) {
-      Response[k] = 0.0;
     } else {
-      const long double W = static_cast<long double>(Wd[k]) + Wf[k];
-      Response[k] = Prior ? static_cast<double>((static_cast<long double>(FPriors[k]) + D[k] + F[k]) / W)
-                          : static_cast<double>((static_cast<long double>(D[k]) + F[k]) / W);
+      Response[k] = ClassResponse(D[k], Wd[k], F[k], Wf[k], Prior, Prior ? FPriors[k] : 0.0);
     }
   }
 }

@@ -45,6 +45,9 @@ public:
   // (D + F) / (Wd + Wf), with the prior added to the numerator when
   // UsePriorProbability is set.
   double Classify(std::span<const int32_t> DiscreteSource, std::span<const double> FloatSource) override;
+  // The item merge, and each discrete Mode as learning this item's cases
+  // and then Other's picks it (see MergedMode in Merge.cpp).
+  void Merge(const TClassesListItem& Other) override;
 
   // Score of value code Value in Rec; requires 0 <= Value < Rec.ValueCount.
   float DiscreteInformationGain(int32_t Value, const TDiscreteRecord& Rec) const;

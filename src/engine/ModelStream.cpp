@@ -12,6 +12,7 @@
 
 #include "Classifier.h"
 #include "Exceptions.h"
+#include "FileReplace.h"
 #include "PropertyStream.h"
 #include "StringList.h"
 
@@ -102,7 +103,7 @@ void TClassifier::Assign(const TPersistent& Source) {
   Model.Seek(0, TSeekOrigin::soBeginning);
   LoadFromStream(Model);
   // A property whose Stored rule calls its value the default (a
-  // RejectProbability of 0, say) is not in the stream, and this object may
+  // Tag of 0, say) is not in the stream, and this object may
   // start from another value. Copied only where they differ, since some
   // setters start the learned statistics again.
   TPropertyList Properties;
@@ -115,8 +116,8 @@ void TClassifier::Assign(const TPersistent& Source) {
 }
 
 void TClassifier::SaveToFile(const std::string& FileName) const {
-  TFileStream File(FileName, TFileMode::fmCreate);
-  SaveToStream(File);
+  // Written beside and renamed over, so a failed save keeps the old model.
+  ReplaceFileWithStream(FileName, [this](TStream& File) { SaveToStream(File); });
 }
 
 void TClassifier::LoadFromFile(const std::string& FileName) {

@@ -132,6 +132,7 @@ void TClassesListItem::LoadFromStream(TStream& Stream) {
   for (TDiscreteRecord& R : Discrete) {
     R.Counts = ReadCounts(Stream);
     CheckDiscreteRecord(R);
+    GuessNewMaxima(R);
   }
 
   const int32_t K = ReadCount(Stream, "float record count");
@@ -189,6 +190,10 @@ void TStatisticClassifier::LoadFromStream(TStream& Stream) {
 void TStatisticClassifier::Assign(const TPersistent& Source) {
   TClassifier::Assign(Source);
   const auto& From = static_cast<const TStatisticClassifier&>(Source);
-  for (int32_t i = 0; i < FClasses->Count(); ++i)
+  for (int32_t i = 0; i < FClasses->Count(); ++i) {
     FClasses->GetData(i)->AssignLearnedCases(From.FClasses->GetData(i)->LearnedCases());
+    std::vector<TDiscreteRecord>& Records = FClasses->GetData(i)->EditDiscrete();
+    const std::vector<TDiscreteRecord>& Theirs = From.FClasses->GetData(i)->Discrete();
+    for (size_t a = 0; a < Records.size() && a < Theirs.size(); ++a) Records[a].NewMaxima = Theirs[a].NewMaxima;
+  }
 }

@@ -28,6 +28,9 @@ inline double ProductStep(double Gain, double Result, double Q) {
   return static_cast<double>(static_cast<long double>(Gain) * Result * Q);
 }
 
+// The end of a class's product: P x Result, rounded to double.
+inline double FinalProduct(double P, double Result) { return static_cast<double>(static_cast<long double>(P) * Result); }
+
 }  // namespace
 
 // --- TBClassesListItem ----------------------------------------------------------
@@ -198,40 +201,53 @@ void TBClassesList::DiscreteResponses(const TBClassesListItem* const* Items, siz
                                       std::span<const int32_t> DiscreteSource, double* Out) const {
   const int32_t m = M();
   const long double Lm = m;
-  double P[kResponseBlock];
-  double Q[kResponseBlock];
-  long double mP[kResponseBlock];
+  TPriorTerms Prior[kResponseBlock];
   double Result[kResponseBlock];
   for (size_t k = 0; k < Count; ++k) {
     if (Items[k]->Discrete().size() != DiscreteSource.size())
       throw Exception("Length(Discrete) <> Length(DiscreteSource)!");
     TotalsFor(*Items[k]);
-    P[k] = Items[k]->PriorProbability();
-    Q[k] = static_cast<double>(1.0L / static_cast<long double>(P[k]));
-    mP[k] = Lm * static_cast<long double>(P[k]);
+    Prior[k] = PriorTermsOf(*Items[k], Lm);
     Result[k] = 1.0;
   }
   const int32_t Missing = MissingDiscreteIndex();
-  const std::vector<TDiscreteRecord>& Totals = FTotals;
   for (size_t i = 0; i < DiscreteSource.size(); ++i) {
     const int32_t v = DiscreteSource[i];
     if (v < 0 || v == Missing) continue;
     const size_t Slot = static_cast<size_t>(v);
     // The list-wide count is the same for every class.
-    long double Denominator = Slot < Totals[i].Counts.size() ? Lm + Totals[i].Counts[Slot] : -1.0L;
+    long double Denominator = ValueDenominator(i, Slot, Lm);
     for (size_t k = 0; k < Count; ++k) {
       const TDiscreteRecord& R = Items[k]->Discrete()[i];
       if (!R.Enabled || v >= R.ValueCount) continue;
-      if (Denominator < 0.0L) {
-        RebuildTotals();  // Totals did not cover a value this class has
-        Denominator = Lm + Totals[i].Counts[Slot];
-      }
-      const int32_t n = Slot < R.Counts.size() ? R.Counts[Slot] : 0;
-      const double Gain = MEstimate(mP[k], n, Denominator);
-      Result[k] = static_cast<double>(static_cast<long double>(Gain) * Result[k] * Q[k]);
+      const double Gain = Factor(R, i, Slot, Prior[k].mP, Lm, Denominator);
+      Result[k] = ProductStep(Gain, Result[k], Prior[k].Q);
     }
   }
-  for (size_t k = 0; k < Count; ++k) Out[k] = static_cast<double>(static_cast<long double>(P[k]) * Result[k]);
+  for (size_t k = 0; k < Count; ++k) Out[k] = FinalProduct(Prior[k].P, Result[k]);
+}
+
+TBClassesList::TPriorTerms TBClassesList::PriorTermsOf(const TBClassesListItem& Item, long double Lm) {
+  TPriorTerms T;
+  T.P = Item.PriorProbability();
+  T.Q = static_cast<double>(1.0L / static_cast<long double>(T.P));
+  T.mP = Lm * static_cast<long double>(T.P);
+  return T;
+}
+
+long double TBClassesList::ValueDenominator(size_t Attribute, size_t Slot, long double Lm) const {
+  const TDiscreteRecord& T = FTotals[Attribute];
+  return Slot < T.Counts.size() ? Lm + T.Counts[Slot] : -1.0L;
+}
+
+double TBClassesList::Factor(const TDiscreteRecord& R, size_t Attribute, size_t Slot, long double mP, long double Lm,
+                             long double& Denominator) const {
+  if (Denominator < 0.0L) {
+    RebuildTotals();  // Totals did not cover a value this class has; kept rows go stale
+    Denominator = Lm + FTotals[Attribute].Counts[Slot];
+  }
+  const int32_t n = Slot < R.Counts.size() ? R.Counts[Slot] : 0;
+  return MEstimate(mP, n, Denominator);
 }
 
 void TBClassesList::ClassifyAllDirect(std::span<const int32_t> DiscreteSource, std::span<double> Response) const {
@@ -282,13 +298,11 @@ void TBClassesList::PrepareCache() const {
   if (C.AnyEnabled && (FTotalsStale || FTotals.size() < Attributes)) RebuildTotals();
 
   C.Lm = M();
-  C.P.resize(Classes);
+  C.Prior.resize(Classes);
   C.Q.resize(Classes);
-  C.mP.resize(Classes);
   for (size_t k = 0; k < Classes; ++k) {
-    C.P[k] = C.Items[k]->PriorProbability();
-    C.Q[k] = static_cast<double>(1.0L / static_cast<long double>(C.P[k]));
-    C.mP[k] = C.Lm * static_cast<long double>(C.P[k]);
+    C.Prior[k] = PriorTermsOf(*C.Items[k], C.Lm);
+    C.Q[k] = C.Prior[k].Q;
   }
 
   const size_t PerValue = std::max<size_t>(Classes * Attributes, 1);
@@ -327,8 +341,7 @@ void TBClassesList::FillRow(size_t Attribute, int32_t Value, size_t Row) const {
   const size_t Slot = static_cast<size_t>(Value);
   double* Gain = C.Gain.data() + Row * Classes;
   uint8_t* Used = C.Used.data() + Row * Classes;
-  const TDiscreteRecord* T = &FTotals[Attribute];
-  long double Denominator = Slot < T->Counts.size() ? C.Lm + T->Counts[Slot] : -1.0L;
+  long double Denominator = ValueDenominator(Attribute, Slot, C.Lm);
   bool AllUsed = true;
   for (size_t k = 0; k < Classes; ++k) {
     const TDiscreteRecord& R = C.Items[k]->Discrete()[Attribute];
@@ -338,12 +351,7 @@ void TBClassesList::FillRow(size_t Attribute, int32_t Value, size_t Row) const {
       AllUsed = false;
       continue;
     }
-    if (Denominator < 0.0L) {
-      RebuildTotals();  // Totals did not cover a value this class has; other rows go stale
-      Denominator = C.Lm + FTotals[Attribute].Counts[Slot];
-    }
-    const int32_t n = Slot < R.Counts.size() ? R.Counts[Slot] : 0;
-    Gain[k] = MEstimate(C.mP[k], n, Denominator);
+    Gain[k] = Factor(R, Attribute, Slot, C.Prior[k].mP, C.Lm, Denominator);
     Used[k] = 1;
   }
   C.Rows[Row].Epoch = C.Epoch;
@@ -403,7 +411,7 @@ void TBClassesList::ClassifyAll(std::span<const int32_t> DiscreteSource, std::sp
     }
   }
   for (size_t k = 0; k < Classes; ++k)
-    Result[k] = C.ClassEnabled[k] ? static_cast<double>(static_cast<long double>(C.P[k]) * Result[k]) : 0.0;
+    Result[k] = C.ClassEnabled[k] ? FinalProduct(C.Prior[k].P, Result[k]) : 0.0;
 }
 
 // --- TNaiveBayes ------------------------------------------------------------------------

@@ -105,6 +105,22 @@ private:
   void DiscreteResponses(const TBClassesListItem* const* Items, size_t Count,
                          std::span<const int32_t> DiscreteSource, double* Out) const;
 
+  // What a class's product takes from its prior: P, Q = 1/P and m x P.
+  struct TPriorTerms {
+    double P = 0.0;
+    double Q = 0.0;
+    long double mP = 0.0L;
+  };
+  static TPriorTerms PriorTermsOf(const TBClassesListItem& Item, long double Lm);
+  // m + Nv for value code Slot of attribute Attribute, Nv from Totals; -1
+  // when Totals hold no count for it.
+  long double ValueDenominator(size_t Attribute, size_t Slot, long double Lm) const;
+  // Class record R's m-estimate for that value; Denominator from
+  // ValueDenominator, Totals rebuilt first (and Denominator taken again)
+  // when they lacked the value.
+  double Factor(const TDiscreteRecord& R, size_t Attribute, size_t Slot, long double mP, long double Lm,
+                long double& Denominator) const;
+
   friend class TBClassesListItem;
   // Totals covering Item's records, rebuilt first when needed.
   std::vector<TDiscreteRecord>& TotalsFor(const TBClassesListItem& Item) const;
@@ -133,9 +149,8 @@ private:
     long double Lm = 2.0L;
     std::vector<const TBClassesListItem*> Items;
     std::vector<uint8_t> ClassEnabled;
-    std::vector<double> P;
-    std::vector<double> Q;
-    std::vector<long double> mP;
+    std::vector<TPriorTerms> Prior;
+    std::vector<double> Q;  // Prior's Q side by side, for the product loop
     // Per attribute: value codes at or above Reach are neutral for every
     // class; rows are kept for the codes below Width (<= Reach), starting at
     // row FirstRow. One row beyond the kept ones is scratch space for the
@@ -184,6 +199,8 @@ public:
   void SetDiscreteAttributeCount(int32_t Value) override;
   // The stream holds no Totals: they are rebuilt from the loaded counts.
   void LoadFromStream(TStream& Stream) override;
+  // The statistic merge; Totals are then summed afresh from the counts.
+  void Merge(const TClassifier& Other) override;
 
 protected:
   // Classify and ClassifyResponse are the statistic classifier's; only the

@@ -10,11 +10,8 @@
 #include "Exceptions.h"
 
 std::unique_ptr<TClassifier> CopyClassifier(const TClassifier& Source) {
-  std::unique_ptr<TComponent> Made(CreateComponentByName(Source.TypeName(), nullptr));
-  auto* Copy = dynamic_cast<TClassifier*>(Made.get());
-  if (!Copy) throw Exception(Source.TypeName() + " is not a classifier class");
-  Made.release();
-  std::unique_ptr<TClassifier> Result(Copy);
+  std::unique_ptr<TClassifier> Result = CreateComponentAs<TClassifier>(Source.TypeName());
+  if (!Result) throw Exception(Source.TypeName() + " is not a classifier class");
   Result->Assign(Source);
   return Result;
 }

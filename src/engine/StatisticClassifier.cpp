@@ -16,9 +16,11 @@ TStatisticClassifier::~TStatisticClassifier() { FClasses.reset(); }
 
 void TStatisticClassifier::DefineProperties(TPropertyList& List) const {
   TClassifier::DefineProperties(List);
+  // Always written: a value left out reloads as the constructor's 0.01, so
+  // leaving out 0 (accept every best class) changed the model on a reload.
+  // Every value other than 0 was written before, so those files keep their bytes.
   List.push_back(MakeProperty<TPropertyKind::pkFloat, TStatisticClassifier>(
-      "RejectProbability", &TStatisticClassifier::RejectProbability, &TStatisticClassifier::SetRejectProbability,
-      [](const TStatisticClassifier& C) { return C.FRejectProbability != 0.0; }));
+      "RejectProbability", &TStatisticClassifier::RejectProbability, &TStatisticClassifier::SetRejectProbability));
 }
 
 TPropertyInfo TStatisticClassifier::ClassesStringsProperty() {

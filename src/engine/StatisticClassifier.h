@@ -20,7 +20,7 @@ class TStatisticClassifier : public TClassifier {
 public:
   ~TStatisticClassifier() override;
   std::string TypeName() const override { return "TStatisticClassifier"; }
-  // TClassifier's entries, then RejectProbability (when not 0).
+  // TClassifier's entries, then RejectProbability (always).
   void DefineProperties(TPropertyList& List) const override;
 
   double RejectProbability() const { return FRejectProbability; }
@@ -77,9 +77,22 @@ public:
   void SaveToStream(TStream& Stream) const override;
   void LoadFromStream(TStream& Stream) override;
   // TClassifier's copy, then each class's learned-case count, which the
-  // model stream does not hold and the prior probability reads.
+  // model stream does not hold and the prior probability reads, and each
+  // discrete record's NewMaxima.
   void Assign(const TPersistent& Source) override;
   int32_t ClassCount() const override { return FClasses->Count(); }
+  // Classes united by name; each class's item merges Other's (a class new
+  // here takes Other's item with its switches and weights).
+  void Merge(const TClassifier& Other) override;
+  std::vector<int32_t> LearnedCaseCounts() const override;
+  // Raises "<n> learned-case counts for <m> classes", "Negative learned-case
+  // count" or "Learned-case counts above 2147483647" before changing anything.
+  void SetLearnedCaseCounts(std::span<const int32_t> Counts) override;
+  // Each class's discrete records' NewMaxima, class by class. Reading
+  // checks that every history is strictly ascending, within its record's
+  // ValueCount and ends at its highest code.
+  void SaveValueHistories(TStream& Stream) const override;
+  void LoadValueHistories(TStream& Stream) override;
 
   // Whole-model entropy measures, in percent (see TLClassesList). Entropy
   // averages over all attributes (0 without attributes); the Max...
@@ -91,6 +104,9 @@ public:
   double MaxEntropy(int32_t& Index) const;
 
 protected:
+  // The enable state lives in the classes: none without a class.
+  bool HasAttributeStates() const override { return FClasses->Count() > 0; }
+
   // RejectProbability 0.01; the descendant creates FClasses.
   explicit TStatisticClassifier(TComponent* AOwner);
 

@@ -67,18 +67,22 @@ TBenchmarkRun TLinearBenchmark::Learn(int32_t Classes, int32_t Cases) {
   const auto Start = TClock::now();
   for (int32_t I = 0; I < Cases; ++I) {
     FClassifier->LearnIndex(static_cast<int32_t>(Random.Below(static_cast<uint32_t>(Classes))), FDiscrete, FFloat);
-    if (I % 1000 == 0 && FOnProgress) FOnProgress("Learned cases = " + std::to_string(I));
+    if (I % 1000 == 0 && FOnProgress) FOnProgress(LearnedPrefix + std::to_string(I));
   }
-  return FinishedRun("Learned cases = ", Cases, MillisecondsSince(Start), false);
+  return FinishedRun(LearnedPrefix, Cases, MillisecondsSince(Start), false);
+}
+
+void TLinearBenchmark::CheckLearned(int32_t Classes) const {
+  if (FClassifier->Classes()->Count() != Classes) throw Exception("Learn first!");
 }
 
 TBenchmarkRun TLinearBenchmark::Classify(int32_t Classes, int32_t Cases) {
-  if (FClassifier->Classes()->Count() != Classes) throw Exception("Learn first!");
+  CheckLearned(Classes);
   FillRecords(NextSeed());
   const auto Start = TClock::now();
   for (int32_t I = 0; I < Cases; ++I) {
     FClassifier->Classify(FDiscrete, FFloat);
-    if (I % 1000 == 0 && FOnProgress) FOnProgress("Classified cases = " + std::to_string(I));
+    if (I % 1000 == 0 && FOnProgress) FOnProgress(ClassifiedPrefix + std::to_string(I));
   }
-  return FinishedRun("Classified cases = ", Cases, MillisecondsSince(Start), true);
+  return FinishedRun(ClassifiedPrefix, Cases, MillisecondsSince(Start), true);
 }

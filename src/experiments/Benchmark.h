@@ -5,8 +5,7 @@
 // times into random classes 0..m-1 (LearnIndex), or classified n times
 // (Classify); the run reports the elapsed whole milliseconds and the page's
 // texts. The loops call nothing but the classifier and, every 1000 cases,
-// the progress handler. The figures the page's edits and `pellory bench`
-// start from are TBenchmarkDefaults of SampleLayout.h.
+// the progress handler.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +15,15 @@
 #include <string>
 
 #include "LinearClassifier.h"
-#include "SampleLayout.h"
+
+// The figures the benchmark page's edits and `pellory bench` start from.
+struct TBenchmarkDefaults {
+  static constexpr int32_t Classes = 20;
+  static constexpr int32_t DiscreteAttributes = 15;
+  static constexpr int32_t FloatAttributes = 15;
+  static constexpr int32_t LearnCases = 200000;
+  static constexpr int32_t TestCases = 20000;
+};
 
 struct TBenchmarkRun {
   int64_t Cases = 0;
@@ -34,6 +41,10 @@ public:
   TLinearBenchmark();
   ~TLinearBenchmark();
 
+  // What the count texts start with, the number following.
+  static constexpr const char* LearnedPrefix = "Learned cases = ";
+  static constexpr const char* ClassifiedPrefix = "Classified cases = ";
+
   TLinearClassifier& LinearClassifier() { return *FClassifier; }
   const TLinearClassifier& LinearClassifier() const { return *FClassifier; }
 
@@ -48,9 +59,11 @@ public:
   // 0 .. Classes-1 with the classifier's current attribute counts. Raises
   // Exception "Number of classes must be at least 1" for Classes < 1.
   TBenchmarkRun Learn(int32_t Classes, int32_t Cases);
-  // Classifies Cases cases. Raises Exception "Learn first!" when the
-  // classifier's class count differs from Classes.
+  // Classifies Cases cases. Raises as CheckLearned does.
   TBenchmarkRun Classify(int32_t Classes, int32_t Cases);
+  // Raises Exception "Learn first!" when the classifier's class count
+  // differs from Classes (nothing learned for that many classes).
+  void CheckLearned(int32_t Classes) const;
 
 private:
   uint32_t NextSeed() const;

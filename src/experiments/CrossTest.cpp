@@ -8,6 +8,7 @@
 #include "Classifier.h"
 #include "Convert.h"
 #include "DBClassifier.h"
+#include "DataSource.h"
 #include "Exceptions.h"
 #include "ResultFormat.h"
 #include "SampleComponents.h"
@@ -62,53 +63,53 @@ const std::vector<std::string>& TCrossTest::Headings() {
   return Texts;
 }
 
+std::vector<std::vector<std::string>> TCrossTest::GridLines() const {
+  std::vector<std::vector<std::string>> Lines;
+  Lines.push_back(Headings());
+  const auto RowCells = [this](int32_t Row) {
+    std::vector<std::string> Cells(TResultGrid::ColCount);
+    for (int32_t C = 0; C < TResultGrid::ColCount; ++C) Cells[static_cast<size_t>(C)] = FGrid.Cell(C, Row);
+    return Cells;
+  };
+  for (size_t I = 0; I < FTableList.size(); ++I) {
+    Lines.push_back(RowCells(static_cast<int32_t>(I) + 1));
+    // A skipped table's row stays empty in the grid; the name still says
+    // which table the line stands for.
+    if (Lines.back()[0].empty()) Lines.back()[0] = FTableList[I];
+  }
+  Lines.push_back(RowCells(TimeRow()));
+  return Lines;
+}
+
 std::string TCrossTest::GridText() const {
   std::string Text;
-  const auto AddLine = [&Text](const std::vector<std::string>& Cells) {
+  for (const std::vector<std::string>& Cells : GridLines()) {
     for (size_t C = 0; C < Cells.size(); ++C) {
       if (C) Text += '\t';
       Text += Cells[C];
     }
     Text += '\n';
-  };
-  AddLine(Headings());
-  std::vector<std::string> Cells(TResultGrid::ColCount);
-  for (size_t I = 0; I < FTableList.size(); ++I) {
-    for (int32_t C = 0; C < TResultGrid::ColCount; ++C) Cells[static_cast<size_t>(C)] = FGrid.Cell(C, static_cast<int32_t>(I) + 1);
-    // A skipped table's row stays empty in the grid; the name still says
-    // which table the line stands for.
-    if (Cells[0].empty()) Cells[0] = FTableList[I];
-    AddLine(Cells);
   }
-  for (int32_t C = 0; C < TResultGrid::ColCount; ++C) Cells[static_cast<size_t>(C)] = FGrid.Cell(C, TimeRow());
-  AddLine(Cells);
   return Text;
 }
 
 TCrossTest::TCrossTest(TComponent* AOwner, TSession& Session, const std::string& DataPath)
     : TComponent(AOwner), FSession(Session) {
-  FLC = CreateOwned<TLinearClassifier>(*this);
-  FLC->SetName("LC");
-  SetSampleSettings(*FLC);
-  FNB = CreateOwned<TNaiveBayes>(*this);
-  FNB->SetName("NB");
-  SetSampleSettings(*FNB);
-  FKNN = CreateOwned<TKNearestNeighbors>(*this);
-  FKNN->SetName("KNN");
-  SetSampleSettings(*FKNN);
-  FDataTable = CreateOwned<TTable>(*this, &Session);
-  FDataTable->SetName("DataTable");
-  FDBLC = CreateOwned<TDBClassifier>(*this);
-  FDBLC->SetName("DBLC");
-  SetSampleSettings(*FDBLC);
-  FDBLC->SetClassifier(FLC);
-  FDBLC->SetDataset(FDataTable);
+  FComponents = CreateOwned<TSampleComponents>(*this, Session, "DataTable");
+  FLC = &FComponents->LC();
+  FNB = &FComponents->NB();
+  FKNN = &FComponents->KNN();
+  FDBLC = &FComponents->DBLC();
+  FDataTable = &FComponents->Table();
 
   FDataTable->Close();
   EnsureSampleAlias(Session, DataPath, SampleDriver);
   FDataTable->SetDatabaseName(SampleAlias);
   FTableList = SampleTableNames(Session);
 }
+
+TCrossTest::TCrossTest(TComponent* AOwner, const TDataSource& Source)
+    : TCrossTest(AOwner, Source.Session(), Source.Path()) {}
 
 TCrossTest::~TCrossTest() = default;
 
@@ -127,6 +128,30 @@ void TCrossTest::SetKNeighbors(int32_t Value) {
     throw Exception("K neighbors must be from " + std::to_string(L::MinNeighbors) + " to " +
                     std::to_string(L::MaxNeighbors));
   FKNN->SetKNeighbors(Value);
+}
+
+std::vector<TSkippedTable> TCrossTest::DropTablesWithoutLayout() {
+  std::vector<std::string> Needed = {TSampleLayout::ClassField};
+  for (int32_t S = 0; S < FRuns; ++S) Needed.push_back(TSampleLayout::SplitField(S));
+  std::vector<TSkippedTable> Skipped;
+  std::vector<std::string> Kept;
+  FDataTable->Close();
+  FDataTable->SetFilter("");
+  for (const std::string& Table : FTableList) {
+    if (Table == TCrossTestLimits::SkippedTable) {
+      Kept.push_back(Table);
+      continue;
+    }
+    FDataTable->SetTableName(Table);
+    FDataTable->Open();
+    TCloseGuard Closing(*FDataTable);
+    const auto Missing = std::find_if(Needed.begin(), Needed.end(),
+                                      [this](const std::string& Field) { return !FDataTable->FindField(Field); });
+    if (Missing == Needed.end()) Kept.push_back(Table);
+    else Skipped.push_back({Table, "no field '" + *Missing + "'"});
+  }
+  FTableList = std::move(Kept);
+  return Skipped;
 }
 
 void TCrossTest::Run() {
@@ -179,6 +204,9 @@ void TCrossTest::RunClassifierTest(const TClassifierColumn& Entry) {
     const std::string& Table = FTableList[I];
     // A skipped table keeps its grid row as it was.
     if (Table == TCrossTestLimits::SkippedTable) continue;
+    // The last split's filter of the table before would be applied on
+    // opening, and a table without that field would be reported for it.
+    FDataTable->SetFilter("");
     FDataTable->SetTableName(Table);
     FDataTable->Open();
     TCloseGuard Closing(*FDataTable);

@@ -5,7 +5,7 @@
 // For each classifier in the order LC, NB, KNN and each table of the sorted
 // table list ("Test1.DB" skipped), the table is split up to 30 times by its
 // fields "Split0".."Split29" (0 = learning part, 1 = test part; the limits
-// and the special tables are TCrossTestLimits of SampleLayout.h); the
+// and the special tables are TCrossTestLimits below); the
 // classifier learns the learning part through the binding DBLC and
 // classifies the test part. The result grid gets, per table, the mean
 // accuracy and its spread ("85.50+/-2.25"), the test part size, the naive
@@ -18,21 +18,40 @@
 // propagate; the grid keeps what was written and the table is closed.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "Component.h"
-#include "SampleLayout.h"
 
+class TDataSource;
 class TDBClassifier;
 class TKNearestNeighbors;
+class TSampleComponents;
 class TLinearClassifier;
 class TNaiveBayes;
 class TSession;
 class TTable;
 class TClassifier;
+
+// The cross test's limits, which `pellory` and the cross test page offer
+// too, and the sample tables it treats apart.
+struct TCrossTestLimits {
+  // Splits per table; 1 learns and tests all rows.
+  static constexpr int32_t MinRuns = 1;
+  static constexpr int32_t MaxRuns = 30;
+  static constexpr int32_t DefaultRuns = 1;
+  // Neighbours of k-NN.
+  static constexpr int32_t MinNeighbors = 1;
+  static constexpr int32_t MaxNeighbors = 50;
+  static constexpr int32_t DefaultNeighbors = 10;
+  // A fixture of the sample database, not data: never tested.
+  static constexpr const char* SkippedTable = "Test1.DB";
+  // Large enough that pruning it would dominate the run: never pruned.
+  static constexpr const char* UnprunedTable = "SATI.DB";
+};
 
 // A grid of texts, 7 columns; row 0 and column 0 are headings. It starts
 // with 22 rows and grows when a run needs more; cells stay until
@@ -51,6 +70,12 @@ public:
 
 private:
   std::vector<std::vector<std::string>> FCells;
+};
+
+// A table left out of a run, and why ("no field 'Split0'").
+struct TSkippedTable {
+  std::string Table;
+  std::string Reason;
 };
 
 // What the page's progress labels show, reported at each step.
@@ -75,6 +100,8 @@ public:
   // case), sets DataTable's database to it and fills the table list with
   // its "*.DB" tables. Raises what the session raises for a missing folder.
   TCrossTest(TComponent* AOwner, TSession& Session, const std::string& DataPath);
+  // The same over the data source's session, whose alias is there already.
+  TCrossTest(TComponent* AOwner, const TDataSource& Source);
   ~TCrossTest() override;
   std::string TypeName() const override { return "TCrossTest"; }
 
@@ -88,6 +115,14 @@ public:
   // Run sorts it (letter case ignored).
   const std::vector<std::string>& TableList() const { return FTableList; }
   void SetTableList(std::vector<std::string> Value) { FTableList = std::move(Value); }
+
+  // Takes out of the table list every table without the fields a run of
+  // Runs() splits reads: "Class" and "Split0".."Split<Runs-1>". Databases
+  // hold other tables besides the sample tables; the page tests them all
+  // and stops at the first, `pellory crosstest` leaves them out. Returns
+  // the tables taken out in list order; a table that cannot be opened
+  // raises what opening it raises.
+  std::vector<TSkippedTable> DropTablesWithoutLayout();
 
   // Splits per table, 1 to 30 (default 1); others raise Exception
   // "Test runs must be from 1 to 30".
@@ -111,8 +146,13 @@ public:
   // skipped table's line carries its name all the same), the time line.
   // `pellory crosstest` prints it and the cross test page copies it.
   std::string GridText() const;
+  // The same lines as cells: the headings first, the time line last.
+  std::vector<std::vector<std::string>> GridLines() const;
   // Row of the time line: the number of tables + 1.
   int32_t TimeRow() const { return static_cast<int32_t>(FTableList.size()) + 1; }
+  // Rows a view needs to show every table and the time row from the start:
+  // the grid's own rows, or more for a long table list.
+  int32_t GridRowCount() const { return std::max(FGrid.RowCount(), TimeRow() + 1); }
 
   static const std::vector<std::string>& Headings();  // row 0, columns 0..6
 
@@ -128,6 +168,8 @@ private:
   void RunClassifierTest(const TClassifierColumn& Entry);
 
   TSession& FSession;
+  // The sample components (owned here) and, for short, their parts.
+  TSampleComponents* FComponents = nullptr;
   TLinearClassifier* FLC = nullptr;
   TNaiveBayes* FNB = nullptr;
   TKNearestNeighbors* FKNN = nullptr;

@@ -1,50 +1,14 @@
-// Settings of the sample-table components, in one place.
+// Settings of the sample-table binding and the components of the pages;
+// the classifiers' settings are in SampleClassifiers.cpp, which needs
+// nothing above the engine.
 #include "SampleComponents.h"
 
 #include <string>
-#include <vector>
 
-#include "ClassRegistry.h"
 #include "Classifier.h"
-#include "ClassifierUnit.h"
 #include "DBClassifier.h"
-#include "Exceptions.h"
-#include "PropertyStream.h"
 #include "SampleLayout.h"
-#include "Stream.h"
-
-namespace {
-
-void SetCommonSettings(TClassifier& C) {
-  C.SetIndexesZeroBased(false);
-  C.SetMissingDiscreteIndex(-1);
-  C.SetMissingFloatValue(TSampleLayout::MissingText);
-  C.SetFloatAttributeCount(0);
-  C.SetDiscreteAttributeCount(0);
-}
-
-}  // namespace
-
-void SetSampleSettings(TLinearClassifier& LC) {
-  SetCommonSettings(LC);
-  LC.SetRejectProbability(1e-7);
-  LC.SetUsePriorProbability(true);
-}
-
-void SetSampleSettings(TNaiveBayes& NB) {
-  SetCommonSettings(NB);
-  NB.SetRejectProbability(1e-7);
-  NB.SetM(2);
-}
-
-void SetSampleSettings(TKNearestNeighbors& KNN) {
-  SetCommonSettings(KNN);
-  KNN.SetLeaveOneOut(-1);
-  KNN.SetDistanceModel(TDistanceModel::dmNorm2);
-  KNN.SetStoreExamples(true);
-  KNN.SetKNeighbors(TCrossTestLimits::DefaultNeighbors);
-  KNN.SetInternalPruning(true);
-}
+#include "Table.h"
 
 void SetSampleSettings(TDBClassifier& Binding) {
   Binding.SetClassField(TSampleLayout::ClassField);
@@ -70,68 +34,22 @@ void SetSampleSettings(TDBClassifier& Binding) {
   Types.SetLargeInt(Float);
 }
 
-namespace {
-
-// The settings of each classifier class, by the class's type name.
-template <class T> void ApplySettings(TClassifier& C) { SetSampleSettings(static_cast<T&>(C)); }
-struct TSettingsEntry {
-  const char* Kind;
-  const char* ClassName;
-  void (*Apply)(TClassifier&);
-};
-const TSettingsEntry SettingsTable[] = {
-    {"lc", "TLinearClassifier", ApplySettings<TLinearClassifier>},
-    {"nb", "TNaiveBayes", ApplySettings<TNaiveBayes>},
-    {"knn", "TKNearestNeighbors", ApplySettings<TKNearestNeighbors>},
-};
-
-void RegisterEngineClasses() {
-  // Counted once for the life of the program: the registry outlives every
-  // classifier made here.
-  static const bool Registered = (InitializeClassifierUnit(), true);
-  (void)Registered;
-}
-
-}  // namespace
-
-std::string ClassifierClassName(const std::string& Kind) {
-  for (const TSettingsEntry& E : SettingsTable)
-    if (Kind == E.Kind) return E.ClassName;
-  return "";
-}
-
-std::unique_ptr<TClassifier> NewSampleClassifier(const std::string& ClassName) {
-  RegisterEngineClasses();
-  std::unique_ptr<TComponent> Made(CreateComponentByName(ClassName, nullptr));
-  auto* C = dynamic_cast<TClassifier*>(Made.get());
-  if (!C) return nullptr;
-  Made.release();
-  std::unique_ptr<TClassifier> Result(C);
-  for (const TSettingsEntry& E : SettingsTable)
-    if (Result->TypeName() == E.ClassName) E.Apply(*Result);
-  return Result;
-}
-
-std::string ModelClassName(const std::string& FileName) {
-  std::unique_ptr<TFileStream> In;
-  try {
-    In = std::make_unique<TFileStream>(FileName, TFileMode::fmOpenRead);
-  } catch (const EFOpenError&) {
-    throw Exception("cannot open model file '" + FileName + "'");
-  }
-  try {
-    return ReadComponentClassName(*In);
-  } catch (const EStreamError&) {
-    throw Exception("'" + FileName + "' is not a model file");
-  }
-}
-
-std::unique_ptr<TClassifier> LoadSampleClassifier(const std::string& FileName) {
-  const std::string ClassName = ModelClassName(FileName);
-  RegisterEngineClasses();
-  std::unique_ptr<TClassifier> Classifier;
-  if (IsClassRegistered(ClassName)) Classifier = NewSampleClassifier(ClassName);
-  if (!Classifier) throw Exception("'" + FileName + "' holds a " + ClassName + ", not a classifier model");
-  Classifier->LoadFromFile(FileName);
-  return Classifier;
+TSampleComponents::TSampleComponents(TComponent* AOwner, TSession& Session, const std::string& TableComponentName)
+    : TComponent(AOwner) {
+  FLC = CreateOwned<TLinearClassifier>(*this);
+  FLC->SetName("LC");
+  SetSampleSettings(*FLC);
+  FNB = CreateOwned<TNaiveBayes>(*this);
+  FNB->SetName("NB");
+  SetSampleSettings(*FNB);
+  FKNN = CreateOwned<TKNearestNeighbors>(*this);
+  FKNN->SetName("KNN");
+  SetSampleSettings(*FKNN);
+  FTable = CreateOwned<TTable>(*this, &Session);
+  FTable->SetName(TableComponentName);
+  FDBLC = CreateOwned<TDBClassifier>(*this);
+  FDBLC->SetName("DBLC");
+  SetSampleSettings(*FDBLC);
+  FDBLC->SetClassifier(FLC);
+  FDBLC->SetDataset(FTable);
 }

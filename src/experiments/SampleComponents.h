@@ -4,14 +4,19 @@
 // classifiers by kind or by class name, created through the class registry.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
+
+#include "Component.h"
 
 class TClassifier;
 class TDBClassifier;
 class TKNearestNeighbors;
 class TLinearClassifier;
 class TNaiveBayes;
+class TSession;
+class TTable;
 
 // One-based indexes, missing codes -1 / "999", no attributes yet,
 // RejectProbability 1e-7, prior probabilities used.
@@ -28,6 +33,30 @@ void SetSampleSettings(TKNearestNeighbors& KNN);
 // float attribute.
 void SetSampleSettings(TDBClassifier& Binding);
 
+// The components that work on one sample table at a time, as the cross test
+// and the interactive page use them: LC, NB and KNN with their sample
+// settings, a table of Session named TableComponentName (not opened, no
+// table chosen) and the binding DBLC over it with its sample settings,
+// learning with LC. All are owned here; Session must outlive them.
+class TSampleComponents : public TComponent {
+public:
+  TSampleComponents(TComponent* AOwner, TSession& Session, const std::string& TableComponentName);
+  std::string TypeName() const override { return "TSampleComponents"; }
+
+  TLinearClassifier& LC() const { return *FLC; }
+  TNaiveBayes& NB() const { return *FNB; }
+  TKNearestNeighbors& KNN() const { return *FKNN; }
+  TDBClassifier& DBLC() const { return *FDBLC; }
+  TTable& Table() const { return *FTable; }
+
+private:
+  TLinearClassifier* FLC = nullptr;
+  TNaiveBayes* FNB = nullptr;
+  TKNearestNeighbors* FKNN = nullptr;
+  TDBClassifier* FDBLC = nullptr;
+  TTable* FTable = nullptr;
+};
+
 // The class name of a classifier kind as the tools name it: "lc"
 // TLinearClassifier, "nb" TNaiveBayes, "knn" TKNearestNeighbors; "" for any
 // other word.
@@ -38,6 +67,9 @@ std::string ClassifierClassName(const std::string& Kind);
 // nullptr when ClassName is registered but not a classifier; Exception
 // "Class X not found" when it is not registered.
 std::unique_ptr<TClassifier> NewSampleClassifier(const std::string& ClassName);
+// The same with KNeighbors neighbours for a k-NN classifier (the other
+// classes have no neighbour count and ignore it).
+std::unique_ptr<TClassifier> NewSampleClassifier(const std::string& ClassName, int32_t KNeighbors);
 
 // The class a model file was written from: the class name in its property
 // block. Raises Exception "cannot open model file 'F'" or "'F' is not a

@@ -14,7 +14,11 @@ std::string ProgramFolder() {
   return Exe.parent_path().string();
 }
 
-std::string SampleDataFolder() { return (std::filesystem::path(ProgramFolder()) / "Data").string(); }
+std::string SampleDataFolder(const std::string& ProgramFolder) {
+  return (std::filesystem::path(ProgramFolder) / "Data").string();
+}
+
+std::string SampleDataFolder() { return SampleDataFolder(ProgramFolder()); }
 
 bool EnsureSampleAlias(TSession& Session, const std::string& Path, const std::string& Driver) {
   TStringList Names;

@@ -18,7 +18,9 @@ inline constexpr const char* SampleDriver = "PARADOX";
 // The folder of the running program file (/proc/self/exe); "." when the
 // system does not tell.
 std::string ProgramFolder();
-// ProgramFolder + "/Data".
+// The sample folder beside a program: ProgramFolder + "/Data".
+std::string SampleDataFolder(const std::string& ProgramFolder);
+// The one beside the running program.
 std::string SampleDataFolder();
 
 // Looks SampleAlias up among the session's aliases (letter case ignored) and

@@ -10,6 +10,7 @@
 #include <string>
 
 class TClassifier;
+class TDataSource;
 class TDBClassifier;
 class TTable;
 
@@ -20,6 +21,10 @@ std::unique_ptr<TDBClassifier> NewSampleBinding(TTable& Table, TClassifier& Clas
 // Learns every row of the open Table into Classifier. Raises Exception
 // "table 'T' has no field 'Class'" for a table without the class field.
 void LearnSampleTable(TTable& Table, TClassifier& Classifier);
+// The same on Threads threads, each over its own table of Source opened by
+// Table's name (LearnDatasetInShards): the rows in contiguous ranges, the
+// shards merged in row order. Threads 1 is the call above.
+void LearnSampleTable(const TDataSource& Source, TTable& Table, TClassifier& Classifier, int32_t Threads);
 
 // A binding of the loaded Classifier to the open Table, its columns built
 // from the table as learning would build them, ready for ClassifyRecord and
@@ -39,12 +44,12 @@ struct TRowGuess {
 };
 
 // Classifies every row of the open Table through Binding (made by
-// BindModelToTable) and hands each row to OnRow in table order. With
-// Threads above 1 the rows are read in batches on the calling thread while
-// the batch before is classified on the others (a TParallelClassifier over
-// the binding's classifier), so the guesses are exactly those of
-// ClassifyRecord. Raises Exception "table 'T' has no field 'ID'" without the
-// ID field.
+// BindModelToTable) and hands each row to OnRow in table order. The rows go
+// in batches; with Threads above 1 every thread classifies (each with its own
+// copy of the binding's classifier) and one of them at a time reads the next
+// batch, so the guesses are exactly those of ClassifyRecord. A classifier that
+// walks the table while it classifies runs on the calling thread alone.
+// Raises Exception "table 'T' has no field 'ID'" without the ID field.
 void ClassifySampleTable(TTable& Table, TDBClassifier& Binding, int32_t Threads,
                          const std::function<void(const TRowGuess&)>& OnRow);
 

@@ -5,11 +5,12 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-class TComponent;
+#include "Component.h"
 
 // Creates an instance; when Owner is given the owner deletes it.
 using TComponentFactory = std::function<TComponent*(TComponent* Owner)>;
@@ -25,6 +26,16 @@ std::vector<std::string> RegisteredClassNames();
 // "Class X not found" for an unknown name. Without an owner the caller
 // deletes the result (wrap it in std::unique_ptr).
 TComponent* CreateComponentByName(std::string_view Name, TComponent* Owner);
+// An ownerless instance of a registered class that is a T; null (nothing
+// left behind) when the class is not one. Unknown names raise as above.
+template <class T>
+std::unique_ptr<T> CreateComponentAs(std::string_view Name) {
+  std::unique_ptr<TComponent> Made(CreateComponentByName(Name, nullptr));
+  auto* Typed = dynamic_cast<T*>(Made.get());
+  if (!Typed) return nullptr;
+  Made.release();
+  return std::unique_ptr<T>(Typed);
+}
 
 // Registers T under its TypeName-like Name with a factory calling T(Owner).
 template <class T>

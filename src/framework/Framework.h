@@ -6,6 +6,7 @@
 #include "Component.h"
 #include "Convert.h"
 #include "Exceptions.h"
+#include "FileReplace.h"
 #include "Properties.h"
 #include "PropertyStream.h"
 #include "Stream.h"

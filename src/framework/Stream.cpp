@@ -150,7 +150,10 @@ int64_t TFileStream::Write(const void* Buffer, int64_t Count) {
   while (Done < Count) {
     ssize_t N = ::write(FHandle, P + Done, static_cast<size_t>(Count - Done));
     if (N < 0 && errno == EINTR) continue;
-    if (N <= 0) break;  // WriteBuffer turns the short count into the write error
+    if (N <= 0) {  // WriteBuffer turns the short count into the write error
+      FWriteError = N < 0 ? errno : ENOSPC;
+      break;
+    }
     Done += N;
   }
   return Done;

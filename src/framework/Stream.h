@@ -96,8 +96,12 @@ public:
   int64_t Write(const void* Buffer, int64_t Count) override;
   int64_t Seek(int64_t Offset, TSeekOrigin Origin) override;
   const std::string& FileName() const { return FFileName; }
+  // The system's error number of the last write it refused (0: none), so a
+  // caller can say why "Stream write error" happened.
+  int WriteErrorCode() const { return FWriteError; }
 
 private:
   std::string FFileName;
   int FHandle = -1;
+  int FWriteError = 0;
 };

@@ -2,8 +2,6 @@
 // is only created for a dataset that fits; writing itself fails only on I/O.
 #include "SampleImporter.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
 
@@ -12,6 +10,7 @@
 #include "CsvReader.h"
 #include "Exceptions.h"
 #include "FieldNameMap.h"
+#include "FileReplace.h"
 #include "SampleLayout.h"
 
 namespace {
@@ -145,37 +144,18 @@ TImportResult TSampleImporter::WriteTo(TTableWriter& Writer, const std::string& 
 }
 
 TImportResult TSampleImporter::WriteParadox(const std::string& FileName) const {
-  std::unique_ptr<TTableWriter> Writer = CreateParadoxTable(FileName, FFields);
-  try {
-    return WriteTo(*Writer, FileName);
-  } catch (...) {
-    Writer.reset();
-    std::error_code Ignored;
-    std::filesystem::remove(FileName, Ignored);
-    throw;
-  }
+  TImportResult Result;
+  ReplaceFile(FileName, [&](const std::string& TemporaryName) {
+    std::unique_ptr<TTableWriter> Writer = CreateParadoxTable(TemporaryName, FFields);
+    Result = WriteTo(*Writer, FileName);
+  });
+  return Result;
 }
 
 TImportResult TSampleImporter::ReplaceParadox(const std::string& FileName) const {
-  namespace fs = std::filesystem;
-  const fs::path Target(FileName);
-  const fs::path Folder = Target.has_parent_path() ? Target.parent_path() : fs::path(".");
-  fs::create_directories(Folder);
-  // Written beside the target first, so a failing import leaves the old
-  // table as it was; the rename then replaces it in one step.
-  const fs::path Scratch = Folder / (".import-" + std::to_string(::getpid()));
-  fs::create_directories(Scratch);
-  TImportResult Result;
-  try {
-    Result = WriteParadox((Scratch / Target.filename()).string());
-    fs::rename(Scratch / Target.filename(), Target);
-  } catch (...) {
-    std::error_code Ignored;
-    fs::remove_all(Scratch, Ignored);
-    throw;
-  }
-  fs::remove_all(Scratch);
-  return Result;
+  const std::filesystem::path Target(FileName);
+  if (Target.has_parent_path()) std::filesystem::create_directories(Target.parent_path());
+  return WriteParadox(FileName);
 }
 
 TImportResult TSampleImporter::WriteSqlite(const std::string& DatabaseFile, const std::string& TableName) const {

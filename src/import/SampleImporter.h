@@ -73,12 +73,11 @@ public:
   // TableName only labels the result.
   TImportResult WriteTo(TTableWriter& Writer, const std::string& TableName) const;
 
-  // A new Paradox table file; a file left half-written by an error is removed.
+  // The Paradox table file FileName, created or replaced: written beside it,
+  // flushed, then renamed over it (ReplaceFile), so an error leaves a table
+  // of that name as it was and no half-written file behind.
   TImportResult WriteParadox(const std::string& FileName) const;
-  // The Paradox table file FileName, created or replaced: written into a
-  // scratch folder beside it, then renamed over it, so an error leaves a
-  // table of that name as it was and no scratch files behind. Creates the
-  // folder when it is missing.
+  // The same, creating the folder when it is missing.
   TImportResult ReplaceParadox(const std::string& FileName) const;
   // A table in a SQLite database, replacing one of the same name.
   TImportResult WriteSqlite(const std::string& DatabaseFile, const std::string& TableName) const;

@@ -10,7 +10,7 @@
  *
  * Besides these entry points the library exports every engine class (all
  * members, their virtual tables and type information) and the unit-level
- * routines Mean, StdDev, ExtendValueCount, NormalTable and the unit's
+ * routines Mean, StdDev, ExtendValueCount, GuessNewMaxima, NormalTable and the unit's
  * initialisation and finalisation (ClassifierUnit.h); helpers private to the
  * engine are not exported. The engine headers (Classifier.h) declare them.
  */

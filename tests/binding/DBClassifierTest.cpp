@@ -379,6 +379,16 @@ TEST(TDBClassifier, ClearEmptiesColumnsAndClassifier) {
   EXPECT_NO_THROW(T.B->ClassifyRecord());  // no columns: an empty query
 }
 
+TEST(TDBClassifier, WithoutColumnsClassifyRecordAsksNothingAndRejects) {
+  TBound T(TStore::Paradox, "SHARED");
+  T.B->LearnDataset(0);
+  T.B->Clear();
+  T.C->Answers = {1};  // a classifier that would answer a class
+  const size_t Asked = T.C->Classified;
+  EXPECT_EQ(T.B->ClassifyRecord(), "Reject");
+  EXPECT_EQ(T.C->Classified, Asked);
+}
+
 TEST(TDBClassifier, BindingSetsAndRemovesTheHandlers) {
   TLinearClassifier First(nullptr), Second(nullptr);
   First.SetMissingDiscreteIndex(999);

@@ -8,6 +8,7 @@
 
 #include "CrossTest.h"
 #include "Session.h"
+#include "TableWriter.h"
 #include "ToolFolder.h"
 #include "ToolRun.h"
 
@@ -109,4 +110,29 @@ TEST_F(CrossTestCommand, UnknownTablesAndMissingSourcesAreRuntimeErrors) {
   R = Pellory({"crosstest", "--data", *Folder / "nothing-here"});
   EXPECT_EQ(R.Status, 1);
   EXPECT_NE(R.Err.find("no folder"), std::string::npos) << R.Err;
+}
+
+// A database's other tables are left out and named; named with --tables,
+// such a table is an error.
+TEST(CrossTestCommandOnADatabase, TablesWithoutTheLayoutAreSkippedUnlessNamed) {
+  const TToolFolder Folder("crosstest-db");
+  const std::string Db = Folder / "samples.sqlite";
+  const std::string Data = std::string(PELLORY_SOURCE_DIR) + "/data/";
+  for (const char* Table : {"WEAT", "WEAU"})
+    ASSERT_EQ(Pellory({"import", Data + "weather.nominal.arff", Table, "--sqlite", Db}).Status, 0);
+  auto Plain = CreateSqliteTable(Db, "PLAIN", {{"ID", ftInteger}, {"Class", ftSmallint}, {"A", ftSmallint}, {"B", ftFloat}});
+  Plain->AppendRow(std::vector<TFieldValue>{1, 1, 2, 0.5});
+  Plain->Close();
+
+  TToolRun R = Pellory({"crosstest", "--runs", "2", "--sqlite", Db});
+  ASSERT_EQ(R.Status, 0) << R.Err;
+  const std::vector<std::string> L = Lines(R.Out);
+  ASSERT_EQ(L.size(), 4u) << R.Out;
+  EXPECT_EQ(Tabs(L[1])[0], "WEAT");
+  EXPECT_EQ(Tabs(L[2])[0], "WEAU");
+  EXPECT_NE(R.Err.find("skipped table 'PLAIN': no field 'Split0'"), std::string::npos) << R.Err;
+
+  R = Pellory({"crosstest", "--runs", "2", "--tables", "WEAT,PLAIN", "--sqlite", Db});
+  EXPECT_EQ(R.Status, 1);
+  EXPECT_NE(R.Err.find("Field 'Split0' not found"), std::string::npos) << R.Err;
 }

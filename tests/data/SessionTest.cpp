@@ -154,6 +154,37 @@ TEST(TSession, FileThatIsNoTableIsReported) {
   EXPECT_NE(MessageOf([&] { Session.TableNames("K"); }).find("Cannot open database file"), std::string::npos);
 }
 
+// Reading needs no write access: a table file and its folder that only
+// allow reading still open and walk, in both stores.
+TEST(TSession, ReadOnlyTablesOpen) {
+  const fs::path Folder = DataFolder().Folder.parent_path() / "readonly";
+  fs::create_directories(Folder);
+  const std::vector<TFieldDef> Layout{{"ID", ftInteger}};
+  std::unique_ptr<TTableWriter> Writers[] = {CreateParadoxTable((Folder / "T.DB").string(), Layout),
+                                             CreateSqliteTable((Folder / "ro.sqlite").string(), "T", Layout)};
+  for (auto& Writer : Writers) {
+    Writer->AppendRow(std::vector<TFieldValue>{7});
+    Writer->Close();
+  }
+  using P = fs::perms;
+  for (const char* File : {"T.DB", "ro.sqlite"}) fs::permissions(Folder / File, P::owner_read | P::others_read);
+  fs::permissions(Folder, P::owner_read | P::owner_exec | P::others_read | P::others_exec);
+  TSession Session(nullptr);
+  Session.AddStandardAlias("RO", Folder.string(), "PARADOX");
+  Session.AddStandardAlias("ROSQ", (Folder / "ro.sqlite").string(), "SQLITE");
+  for (const char* Alias : {"RO", "ROSQ"}) {
+    const std::string Message = MessageWithoutWriteAccess([&] {
+      TTable Table(nullptr, &Session);
+      Table.SetDatabaseName(Alias);
+      Table.SetTableName("T");
+      Table.Open();
+      if (Table.RecordCount() != 1 || Table.Fields(0)->AsInteger() != 7) throw Exception("wrong rows");
+    });
+    EXPECT_EQ(Message, "(no exception)") << Alias;
+  }
+  fs::permissions(Folder, fs::perms::owner_all);
+}
+
 TEST(TSession, NameMatchesGlobs) {
   EXPECT_TRUE(NameMatches("*.DB", "anke.db"));
   EXPECT_TRUE(NameMatches("*", ""));

@@ -260,6 +260,26 @@ TEST(TNaiveBayesModelStream, RoundTripClassifiesAsBefore) {
   ExpectSameDecisions(A, B, R, 3);
 }
 
+// A reject probability of 0 (accept every best class) is not what the
+// constructor gives, so it must come back from the stream as 0.
+TEST(TStatisticClassifierModelStream, RejectProbabilityZeroSurvivesAReload) {
+  const Records R = MakeRecords(200, 3, 2, false, 9);
+  const std::vector<std::function<std::unique_ptr<TStatisticClassifier>()>> Makers = {
+      [] { return std::make_unique<TLinearClassifier>(nullptr); },
+      [] { return std::make_unique<TNaiveBayes>(nullptr); }};
+  for (const auto& Make : Makers) {
+    auto A = Make();
+    A->SetDiscreteAttributeCount(3);
+    A->SetFloatAttributeCount(2);
+    A->SetRejectProbability(0.0);
+    LearnAll(*A, R);
+    auto B = Make();
+    Load(*B, Save(*A));
+    EXPECT_EQ(B->RejectProbability(), 0.0) << A->TypeName();
+    EXPECT_EQ(Save(*B), Save(*A)) << A->TypeName();
+  }
+}
+
 std::unique_ptr<TKNearestNeighbors> TrainedNeighbors(const Records& R, bool Store) {
   auto C = std::make_unique<TKNearestNeighbors>(nullptr);
   C->SetDiscreteAttributeCount(static_cast<int32_t>(R.D[0].size()));
@@ -402,6 +422,25 @@ TEST_F(ModelFile, SaveAndLoadAFile) {
   TLinearClassifier B(nullptr);
   B.LoadFromFile(Path);
   ExpectSameDecisions(*A, B, R, 3);
+}
+
+// A save that runs out of room (here a file-size limit) keeps the old model.
+TEST_F(ModelFile, FailedSaveKeepsTheModelItReplaces) {
+  auto Small = NewLinear(2, 2);
+  LearnAll(*Small, MakeRecords(50, 2, 2, false, 7));
+  const std::string Path = (Dir / "m.model").string();
+  Small->SaveToFile(Path);
+  const Records R = MakeRecords(300, 2, 40, false, 8);
+  auto Big = NewLinear(2, 40);
+  LearnAll(*Big, R);
+  ASSERT_GT(Save(*Big).size(), 2 * Save(*Small).size());
+  const std::string Message =
+      MessageUnderFileSizeLimit(static_cast<rlim_t>(Save(*Small).size() + 100), [&] { Big->SaveToFile(Path); });
+  EXPECT_EQ(Message, "Cannot write file \"" + Path + "\". File too large; the file was not replaced");
+  TLinearClassifier Loaded(nullptr);
+  Loaded.LoadFromFile(Path);
+  EXPECT_EQ(Save(Loaded), Save(*Small));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir), std::filesystem::directory_iterator()), 1);
 }
 
 TEST_F(ModelFile, MissingFileLeavesTheClassifierUnchanged) {

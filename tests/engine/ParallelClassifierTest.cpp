@@ -52,8 +52,8 @@ std::span<const double> FloatRow(const TRecords& R, size_t Row) {
 
 enum class TKind { Linear, Bayes, NeighborsNorm1, NeighborsNorm2 };
 
-// A learned classifier with a setting the model stream leaves out
-// (RejectProbability 0 is not stored) and one attribute of each kind off.
+// A learned classifier with a setting other than the constructor's
+// (RejectProbability 0) and one attribute of each kind off.
 std::unique_ptr<TClassifier> Learned(TKind Kind, uint32_t Seed) {
   std::unique_ptr<TClassifier> C;
   switch (Kind) {

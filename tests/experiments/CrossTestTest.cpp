@@ -277,6 +277,28 @@ TEST(TCrossTest, AMissingSplitFieldEndsTheRunAndKeepsTheGrid) {
   fs::remove_all(Folder);
 }
 
+// A database's other tables: the run stops at the first with the field its
+// first split needs, not the field of the table before. (Dropping them
+// beforehand is tested through `pellory crosstest`.)
+TEST(TCrossTest, ATableWithoutSplitFieldsIsReportedForTheFirstSplit) {
+  const fs::path Folder = fs::temp_directory_path() / ("pellory-crosstest-plain-" + std::to_string(::getpid()));
+  fs::create_directories(Folder);
+  WriteTable(Folder / "AAAA.DB");
+  WriteTable(Folder / "BBBB.DB", 0);
+  {
+    auto Session = std::make_unique<TSession>(nullptr);
+    TCrossTest Test(nullptr, *Session, Folder.string());
+    Test.SetRuns(3);
+    try {
+      Test.Run();
+      ADD_FAILURE() << "the run went through a table without split fields";
+    } catch (const Exception& E) {
+      EXPECT_EQ(E.Message(), "Field 'Split0' not found");
+    }
+  }
+  fs::remove_all(Folder);
+}
+
 TEST(TCrossTest, AMissingFolderIsReported) {
   auto Session = std::make_unique<TSession>(nullptr);
   EXPECT_THROW(TCrossTest(nullptr, *Session, "/nonexistent-pellory-data"), Exception);

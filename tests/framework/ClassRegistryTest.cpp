@@ -42,3 +42,20 @@ TEST(ClassRegistry, RegisterFindCreateUnregister) {
     EXPECT_EQ(E.Message(), "Class TRegistered not found");
   }
 }
+
+namespace {
+class TOther : public TComponent {
+public:
+  using TComponent::TComponent;
+};
+}  // namespace
+
+TEST(ClassRegistry, CreateComponentAsChecksTheKind) {
+  RegisterComponentClass<TRegistered>("TRegistered");
+  std::unique_ptr<TRegistered> Made = CreateComponentAs<TRegistered>("tregistered");
+  ASSERT_NE(Made, nullptr);
+  EXPECT_EQ(Made->Owner(), nullptr);
+  EXPECT_EQ(CreateComponentAs<TOther>("TRegistered"), nullptr);  // not a TOther: made and freed again
+  UnRegisterClass("TRegistered");
+  EXPECT_THROW(CreateComponentAs<TRegistered>("TRegistered"), Exception);
+}

@@ -82,6 +82,21 @@ TEST(TSampleImporter, ParadoxTableReadsBackAsWritten) {
   EXPECT_TRUE(Float999);
 }
 
+// A table replaced by one that cannot be written whole (a file-size limit
+// standing in for a full disk) stays the table it was.
+TEST(TSampleImporter, FailedReplaceKeepsTheOldTable) {
+  const TTempDir Dir = FolderOfThisTest();
+  const std::string File = (Dir.Path / "T.DB").string();
+  const TSourceDataset Iris = TArffReader::ReadFile(DataFile("iris.arff"));
+  const TSourceDataset Vote = TArffReader::ReadFile(DataFile("vote.arff"));
+  TSampleImporter(Iris).WriteParadox(File);
+  const auto OldSize = std::filesystem::file_size(File);
+  const TSampleImporter Larger(Vote);
+  EXPECT_NE(MessageUnderFileSizeLimit(OldSize + 1024, [&] { Larger.WriteParadox(File); }), "(no exception)");
+  EXPECT_EQ(std::filesystem::file_size(File), OldSize);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir.Path), std::filesystem::directory_iterator()), 1);
+}
+
 TEST(TSampleImporter, SqliteTableReadsBackAsWritten) {
   const TTempDir Dir = FolderOfThisTest();
   const TSourceDataset Source = TArffReader::ReadFile(DataFile("credit-g.arff"));

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 
 #include "Convert.h"
@@ -76,6 +77,10 @@ private:
   int FFd;
 };
 
+struct TStreamCloser {
+  void operator()(FILE* Stream) const { std::fclose(Stream); }
+};
+
 class TParadoxCursor final : public TCursor {
 public:
   explicit TParadoxCursor(const std::string& FileName);
@@ -123,8 +128,9 @@ private:
   const unsigned char* Data(int Column) const { return FRecord + FCols[static_cast<size_t>(Column)].Offset; }
 
   std::string FFileName;
-  TPxDocument FDoc;
   TFileHandle FFile;
+  std::unique_ptr<FILE, TStreamCloser> FHeaderStream;  // pxlib reads but never closes it
+  TPxDocument FDoc;
   std::vector<TCol> FCols;
   std::vector<TBlock> FBlocks;
   int64_t FRows = 0;
@@ -140,12 +146,20 @@ private:
 };
 
 TParadoxCursor::TParadoxCursor(const std::string& FileName)
-    : FFileName(FileName), FDoc(NewPxDocument()), FFile(::open(FileName.c_str(), O_RDONLY | O_CLOEXEC)) {
+    : FFileName(FileName), FFile(::open(FileName.c_str(), O_RDONLY | O_CLOEXEC)), FDoc(NewPxDocument()) {
   if (!FDoc) throw Exception("Cannot open table '" + FileName + "': out of memory");
   if (FFile.Fd() < 0) throw EFOpenError("Cannot open table '" + FileName + "'");
   const TTableLayout Layout = CheckTableFile(FFile.Fd(), FileName);
   pxdoc_t* Doc = FDoc.get();
-  if (PX_open_file(Doc, FileName.c_str()) < 0)
+  // pxlib's own open asks for write access; the header is read through a
+  // read-only stream of ours instead, so read-only tables open too.
+  const int Copy = ::fcntl(FFile.Fd(), F_DUPFD_CLOEXEC, 0);
+  FHeaderStream.reset(Copy >= 0 ? ::fdopen(Copy, "rb") : nullptr);
+  if (!FHeaderStream) {
+    if (Copy >= 0) ::close(Copy);
+    throw EFOpenError("Cannot open table '" + FileName + "'");
+  }
+  if (PX_open_fp(Doc, FHeaderStream.get()) < 0)
     throw Exception("Cannot open table '" + FileName + "': " + PxLastError(Doc));
   PX_set_targetencoding(Doc, "UTF-8");
   const pxhead_t* Head = Doc->px_head;

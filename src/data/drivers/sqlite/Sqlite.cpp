@@ -5,12 +5,13 @@
 
 #include "Exceptions.h"
 
-TSqliteDb OpenSqlite(const std::string& DatabaseFile, bool Create) {
+TSqliteDb OpenSqlite(const std::string& DatabaseFile, TSqliteAccess Access) {
+  const bool Create = Access == TSqliteAccess::Create;
   std::error_code Error;
   if (!Create && !std::filesystem::is_regular_file(DatabaseFile, Error))
     throw EFOpenError("Database file '" + DatabaseFile + "' does not exist");
   sqlite3* Raw = nullptr;
-  const int Flags = SQLITE_OPEN_READWRITE | (Create ? SQLITE_OPEN_CREATE : 0);
+  const int Flags = Create ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY;
   const int Rc = sqlite3_open_v2(DatabaseFile.c_str(), &Raw, Flags, nullptr);
   TSqliteDb Db(Raw);
   if (Rc != SQLITE_OK) {

@@ -16,9 +16,14 @@ struct TSqliteFinalizer {
 using TSqliteDb = std::unique_ptr<sqlite3, TSqliteCloser>;
 using TSqliteStmt = std::unique_ptr<sqlite3_stmt, TSqliteFinalizer>;
 
-// Opens DatabaseFile; Create allows making a new file. Raises EFOpenError
-// naming the file when it is missing (without Create) or not a database.
-TSqliteDb OpenSqlite(const std::string& DatabaseFile, bool Create);
+// How a database is opened: readers open it read-only, so a database on a
+// read-only mount or without write permission can still be read.
+enum class TSqliteAccess { ReadOnly, Create };
+
+// Opens DatabaseFile (Create: read-write, making a new file if needed).
+// Raises EFOpenError naming the file when it is missing (ReadOnly) or not a
+// database.
+TSqliteDb OpenSqlite(const std::string& DatabaseFile, TSqliteAccess Access);
 // Prepares Sql; raises Exception with SQLite's message and Context.
 TSqliteStmt PrepareSqlite(sqlite3* Db, const std::string& Sql, const std::string& Context);
 // Runs statements without results; raises like PrepareSqlite.

@@ -112,7 +112,7 @@ private:
 };
 
 TSqliteCursor::TSqliteCursor(const std::string& DatabaseFile, const std::string& TableName)
-    : FTable(TableName), FDb(OpenSqlite(DatabaseFile, false)) {
+    : FTable(TableName), FDb(OpenSqlite(DatabaseFile, TSqliteAccess::ReadOnly)) {
   const std::string Context = "Cannot open table '" + TableName + "' in '" + DatabaseFile + "'";
   // The stored name, found with letter case ignored.
   std::string Stored;
@@ -272,7 +272,7 @@ bool TSqliteCursor::ReadText(int Column, std::string& Value) {
 }  // namespace
 
 std::vector<std::string> SqliteTableNames(const std::string& DatabaseFile, bool SystemTables) {
-  TSqliteDb Db = OpenSqlite(DatabaseFile, false);
+  TSqliteDb Db = OpenSqlite(DatabaseFile, TSqliteAccess::ReadOnly);
   TSqliteStmt List = PrepareSqlite(Db.get(), "SELECT name FROM sqlite_master WHERE type = 'table'",
                                    "Cannot list the tables of '" + DatabaseFile + "'");
   std::vector<std::string> Names;

@@ -88,7 +88,7 @@ TSqliteWriter::TSqliteWriter(const std::string& DatabaseFile, const std::string&
   }
   Create += ")";
   Insert += ")";
-  FDb = OpenSqlite(DatabaseFile, true);
+  FDb = OpenSqlite(DatabaseFile, TSqliteAccess::Create);
   ExecSqlite(FDb.get(), "BEGIN", Context);
   ExecSqlite(FDb.get(), "DROP TABLE IF EXISTS " + QuoteIdentifier(TableName), Context);
   ExecSqlite(FDb.get(), Create, Context);

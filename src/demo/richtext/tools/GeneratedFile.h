@@ -1,20 +1,13 @@
-// Writing a generated text file: through a temporary beside it, renamed
-// into place only once it is complete, so a failed run never leaves a
+// Writing a generated text file: beside it, flushed, renamed into place only
+// once it is complete (ReplaceFile), so a failed run never leaves a
 // half-written file for the build to copy beside the programs.
 #pragma once
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 
-#include "Exceptions.h"
+#include "FileReplace.h"
+#include "Stream.h"
 
 inline void WriteGeneratedFile(const std::string& Path, const std::string& Text) {
-  const std::string Temporary = Path + ".tmp";
-  {
-    std::ofstream File(Temporary, std::ios::binary | std::ios::trunc);
-    File << Text;
-    if (!File.flush()) throw Exception("cannot write " + Temporary);
-  }
-  std::filesystem::rename(Temporary, Path);
+  ReplaceFileWithStream(Path, [&](TStream& File) { File.WriteBuffer(Text.data(), static_cast<int64_t>(Text.size())); });
 }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "Convert.h"
+#include "CrossTest.h"
 #include "Exceptions.h"
 #include "Field.h"
 #include "SampleImporter.h"

@@ -15,9 +15,8 @@
 #include <vector>
 
 #include "CrossTest.h"
+#include "DataSource.h"
 #include "Exceptions.h"
-#include "SampleLayout.h"
-#include "Session.h"
 #include "GeneratedFile.h"
 #include "TextStyle.h"
 
@@ -46,19 +45,13 @@ std::string JoinRow(std::vector<std::string> Cells) {
   return Line;
 }
 
-// The grid as the tool prints it: headings, one row per table (a skipped
-// table keeps its name), the time row.
+// The grid as the tool prints it, the headings in bold.
 void WriteGrid(TRichTextWriter& Out, const TCrossTest& Test) {
   TRichTextFormat Heads = GridFormat();
   Heads.Bold = true;
-  Out.Paragraph(JoinRow(TCrossTest::Headings()), Heads, GridStyle());
-  const std::vector<std::string>& Tables = Test.TableList();
-  for (size_t I = 0; I < Tables.size(); ++I) {
-    std::vector<std::string> Cells = Test.ResultGrid().Row(static_cast<int32_t>(I) + 1);
-    if (Cells[0].empty()) Cells[0] = Tables[I];
-    Out.Paragraph(JoinRow(Cells), GridFormat(), GridStyle());
-  }
-  Out.Paragraph(JoinRow(Test.ResultGrid().Row(Test.TimeRow())), GridFormat(), GridStyle());
+  const std::vector<std::vector<std::string>> Lines = Test.GridLines();
+  for (size_t I = 0; I < Lines.size(); ++I)
+    Out.Paragraph(JoinRow(Lines[I]), I == 0 ? Heads : GridFormat(), GridStyle());
 }
 
 std::string Command(bool Pruning) {
@@ -66,8 +59,8 @@ std::string Command(bool Pruning) {
 }
 
 void RunInto(TRichTextWriter& Out, const std::string& DataFolder, bool Pruning) {
-  TSession Session(nullptr);
-  TCrossTest Test(nullptr, Session, DataFolder);
+  const TDataSource Source(DataFolder, false);
+  TCrossTest Test(nullptr, Source);
   Test.SetRuns(Runs);
   Test.SetKNeighbors(Neighbours);
   Test.SetPruning(Pruning);
