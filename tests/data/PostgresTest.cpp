@@ -74,7 +74,9 @@ TEST_F(PostgresTest, TypesMapOntoCategoriesAndNullsReadAsEmpty) {
     EXPECT_EQ(F->DataType(), E.Type);
     EXPECT_EQ(F->Size(), E.Size);
     EXPECT_EQ(F->AsString(), E.Text);
-    if (!std::isnan(E.Number)) EXPECT_NEAR(F->AsFloat(), E.Number, 1e-9);
+    if (!std::isnan(E.Number)) {
+      EXPECT_NEAR(F->AsFloat(), E.Number, 1e-9);
+    }
   }
   EXPECT_EQ(T->FieldByName("b")->Value(), TFieldValue(5e9));
   T->Next();
@@ -131,16 +133,19 @@ TEST_F(PostgresTest, ServerAndClientFiltersGiveTheSameRows) {
 
 TEST_F(PostgresTest, BookmarksAndRowNumbersHoldForEveryKindOfKey) {
   Sql("CREATE TABLE keyed (\"ID\" integer PRIMARY KEY, v integer); CREATE TABLE heap (\"ID\" integer, v integer); "
+      "CREATE TABLE parent (\"ID\" integer, v integer); CREATE TABLE child () INHERITS (parent); "
+      "INSERT INTO parent SELECT i, i % 7 FROM generate_series(1, 700, 2) i; "
+      "INSERT INTO child SELECT i, i % 7 FROM generate_series(2, 700, 2) i; "
       "INSERT INTO keyed SELECT i * 3, i % 7 FROM generate_series(700, 1, -1) i; "
       "INSERT INTO heap SELECT i, i % 7 FROM generate_series(1, 700) i; DELETE FROM heap WHERE \"ID\" % 10 = 0; "
       "CREATE VIEW numbered AS SELECT * FROM heap WHERE v <> 3");
-  for (const char* Name : {"keyed", "heap", "numbered"}) {
+  for (const char* Name : {"keyed", "heap", "numbered", "parent"}) {
     SCOPED_TRACE(Name);
     auto T = Open(Name);
     const std::vector<int32_t> All = Ids(*T);
     ASSERT_EQ(T->RecordCount(), static_cast<int32_t>(All.size()));
     // Rows written meanwhile stay out of the dataset's snapshot.
-    Sql(std::string("INSERT INTO ") + (std::string(Name) == "keyed" ? "keyed" : "heap") + " VALUES (100000, 1)");
+    Sql(std::string("INSERT INTO ") + (std::string(Name) == "numbered" ? "heap" : Name) + " VALUES (100000, 1)");
     T->SetRecNo(500);
     EXPECT_EQ(T->FieldByName("ID")->AsInteger(), All[499]);
     TBookmark Mark = T->GetBookmark();
@@ -254,7 +259,7 @@ TEST_F(PostgresTest, ServerErrorInTheMiddleOfAWalkRaisesInsteadOfEndingEarly) {
   EXPECT_EQ(T->FieldByName("ID")->AsInteger(), 1);
 }
 
-TEST_F(PostgresTest, LeavingALongWalkEarlyCancelsIt) {
+TEST_F(PostgresTest, LeavingALongWalkEarlyCancelsItAndALostConnectionRaises) {
   // Rows without end, produced as they are read.
   Sql("CREATE VIEW endless AS WITH RECURSIVE r(\"ID\") AS (SELECT 1 UNION ALL SELECT \"ID\" + 1 FROM r) "
       "SELECT \"ID\" FROM r");
@@ -266,6 +271,13 @@ TEST_F(PostgresTest, LeavingALongWalkEarlyCancelsIt) {
   T->Next();
   EXPECT_EQ(T->FieldByName("ID")->AsInteger(), 2);
   T->Close();
+  // A connection lost mid-walk is an error with the server's word, not an end.
+  T->Open();
+  Sql("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE query LIKE 'COPY%" + Schema->Name + "%'");
+  const std::string Message = MessageOf([&] {
+    for (int32_t Row = 0; Row < 100000000 && !T->Eof(); ++Row) T->Next();
+  });
+  EXPECT_NE(Message.find("terminat"), std::string::npos) << Message;
 }
 
 }  // namespace

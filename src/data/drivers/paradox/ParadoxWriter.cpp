@@ -13,6 +13,7 @@
 #include "ParadoxFormat.h"
 #include "Pxlib.h"
 #include "TableWriter.h"
+#include "WriterChecks.h"
 
 namespace {
 
@@ -158,8 +159,7 @@ TParadoxWriter::~TParadoxWriter() {
 }
 
 void TParadoxWriter::CellError(size_t Field, const std::string& What) const {
-  throw Exception("Table '" + FFileName + "', row " + std::to_string(FRows + 1) + ", field '" +
-                  FDefs[Field].Name + "': " + What);
+  RaiseCellError(FFileName, FRows + 1, FDefs[Field].Name, What);
 }
 
 void TParadoxWriter::EncodeCell(size_t Field, const TFieldValue& Value, unsigned char* Out) {
@@ -209,8 +209,7 @@ void TParadoxWriter::EncodeCell(size_t Field, const TFieldValue& Value, unsigned
       if (Text->empty()) return;
       // pxlib writes past the record for a value longer than its field.
       if (Text->size() > static_cast<size_t>(T.Len))
-        CellError(Field, "text of " + std::to_string(Text->size()) + " bytes exceeds the field size of " +
-                             std::to_string(T.Len));
+        CellError(Field, TextTooLong(Text->size(), T.Len));
       if (T.Type == pxfAlpha && Text->find('\0') != std::string::npos)
         CellError(Field, "text contains a NUL byte");
       FScratch = *Text;
@@ -224,10 +223,7 @@ void TParadoxWriter::EncodeCell(size_t Field, const TFieldValue& Value, unsigned
 }
 
 void TParadoxWriter::AppendRow(std::span<const TFieldValue> Values) {
-  if (FClosed) throw Exception("Table '" + FFileName + "' is already closed");
-  if (Values.size() != FDefs.size())
-    throw Exception("Table '" + FFileName + "', row " + std::to_string(FRows + 1) + ": " +
-                    std::to_string(Values.size()) + " values for " + std::to_string(FDefs.size()) + " fields");
+  CheckRowShape(FFileName, FClosed, FRows + 1, Values.size(), FDefs.size());
   std::fill(FRow.begin(), FRow.end(), 0);
   for (size_t i = 0; i < Values.size(); ++i) EncodeCell(i, Values[i], FRow.data() + FOffsets[i]);
   if (FBlockNumber == 0 || FBlockRecords == FRecordsPerBlock) {

@@ -108,7 +108,7 @@ std::string TPgRelation::Qualified(PGconn* Conn) const {
 std::vector<TPgRelation> PostgresRelations(PGconn* Conn) {
   TPgResult Result = ExecPostgres(
       Conn,
-      "SELECT c.oid::text, n.nspname, c.relname, c.relkind, pg_table_is_visible(c.oid) "
+      "SELECT c.oid::text, n.nspname, c.relname, c.relkind, pg_table_is_visible(c.oid), c.relhassubclass "
       "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
       "WHERE c.relkind IN ('r', 'v', 'm', 'p', 'f') "
       "AND n.nspname NOT IN ('pg_catalog', 'information_schema') AND n.nspname NOT LIKE 'pg\\_toast%' "
@@ -118,7 +118,7 @@ std::vector<TPgRelation> PostgresRelations(PGconn* Conn) {
   for (int Row = 0; Row < PQntuples(Result.get()); ++Row)
     Relations.push_back({PQgetvalue(Result.get(), Row, 0), PQgetvalue(Result.get(), Row, 1),
                          PQgetvalue(Result.get(), Row, 2), PQgetvalue(Result.get(), Row, 3)[0],
-                         PQgetvalue(Result.get(), Row, 4)[0] == 't'});
+                         PQgetvalue(Result.get(), Row, 4)[0] == 't', PQgetvalue(Result.get(), Row, 5)[0] == 't'});
   return Relations;
 }
 

@@ -44,6 +44,7 @@ struct TPgRelation {
   std::string Name;
   char Kind = 'r';       // pg_class.relkind
   bool Visible = false;  // on the search path without its schema
+  bool Inherited = false;  // has child tables, whose rows it shows too
   // "schema"."name", quoted.
   std::string Qualified(PGconn* Conn) const;
 };

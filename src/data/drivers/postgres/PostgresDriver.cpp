@@ -11,8 +11,9 @@
 //     block * 65536 + item, in physical order (scans without synchronized
 //     starting points or parallel workers deliver exactly that order, which
 //     the cursor checks; a seek is a TID range scan);
-//   - otherwise (a view, a partitioned or foreign table, a composite or
-//     non-integer primary key): the row number; the walk is ordered by the
+//   - otherwise (a view, a partitioned or foreign table, a table with child
+//     tables, whose ctids repeat, a composite or non-integer primary key):
+//     the row number; the walk is ordered by the
 //     primary key where there is one, else in the order the server returns
 //     the rows, and a seek runs the query again with OFFSET. Within the one
 //     snapshot the server repeats its plan, so the numbers stay put, but for
@@ -74,6 +75,10 @@ private:
   bool ParseRow(char* Data, int Size);
   void EndWalk();
   void CancelWalk();
+  // Ends the COPY on the connection: asks the server to stop when it may
+  // still be sending (PQgetResult would wait for it forever otherwise), then
+  // reads what was on its way and the COPY's result.
+  void DrainWalk(bool Cancel);
   [[noreturn]] void Fail(const std::string& Message);
   std::string_view Cell(int Column) const {
     const auto [Offset, Length] = FCells[static_cast<size_t>(Column) + 1];
@@ -142,8 +147,8 @@ void TPostgresCursor::ReadLayout(const TPgRelation& Relation) {
   std::string Columns;
   for (int Row = 0; Row < PQntuples(Attributes.get()); ++Row) {
     const std::string Name = PQgetvalue(Attributes.get(), Row, 0);
-    const TPgColumnType Type = PostgresColumnType(static_cast<uint32_t>(std::stoul(PQgetvalue(Attributes.get(), Row, 1))),
-                                                  std::stoi(PQgetvalue(Attributes.get(), Row, 2)));
+    const auto TypeOid = static_cast<uint32_t>(std::stoul(PQgetvalue(Attributes.get(), Row, 1)));
+    const TPgColumnType Type = PostgresColumnType(TypeOid, std::stoi(PQgetvalue(Attributes.get(), Row, 2)));
     FColumns.push_back({Name, Type.DataType, Type.Size});
     FTypes.push_back(Type);
     FQuoted.push_back(QuotePgIdentifier(FConn.get(), Name));
@@ -168,7 +173,8 @@ void TPostgresCursor::ReadLayout(const TPgRelation& Relation) {
     FOrder = " ORDER BY ";
     for (int I = 0; I < KeyColumns; ++I)
       FOrder += (I ? ", " : "") + QuotePgIdentifier(FConn.get(), PQgetvalue(Primary.get(), I, 0));
-  } else if (FKeyKind != TKeyKind::kkPrimaryKey && (Relation.Kind == 'r' || Relation.Kind == 'm')) {
+  } else if (FKeyKind != TKeyKind::kkPrimaryKey && (Relation.Kind == 'r' || Relation.Kind == 'm') &&
+             !Relation.Inherited) {
     FKeyKind = TKeyKind::kkCtid;
     FKeyExpression = "ctid";
   }
@@ -221,11 +227,14 @@ bool TPostgresCursor::Step() {
       if (ParseRow(Data, Size)) return true;
       continue;
     }
-    if (Size == -2) Fail(PostgresError(FConn.get()));
     // The COPY ended: its result says whether the whole of it was sent.
-    TPgResult Result(PQgetResult(FConn.get()));
-    if (!Result || PQresultStatus(Result.get()) != PGRES_COMMAND_OK)
-      Fail(Result ? PostgresError(Result.get()) : PostgresError(FConn.get()));
+    TPgResult Result(Size == -2 ? nullptr : PQgetResult(FConn.get()));
+    if (!Result || PQresultStatus(Result.get()) != PGRES_COMMAND_OK) {
+      const std::string Message = Result ? PostgresError(Result.get()) : PostgresError(FConn.get());
+      Result.reset();
+      DrainWalk(false);
+      Fail(Message);
+    }
     EndWalk();
     return false;
   }
@@ -283,28 +292,30 @@ void TPostgresCursor::EndWalk() {
   Run("RELEASE SAVEPOINT pellory_walk");
 }
 
-void TPostgresCursor::CancelWalk() {
+void TPostgresCursor::DrainWalk(bool Cancel) {
   if (!FStreaming) return;
   FStreaming = false;
-  if (PGcancel* Cancel = PQgetCancel(FConn.get())) {
+  if (PGcancel* Canceller = Cancel ? PQgetCancel(FConn.get()) : nullptr) {
     char Error[256];
-    PQcancel(Cancel, Error, sizeof Error);
-    PQfreeCancel(Cancel);
+    PQcancel(Canceller, Error, sizeof Error);
+    PQfreeCancel(Canceller);
   }
-  // Whatever was already on its way, then the COPY's (cancelled) result.
   char* Data = nullptr;
   while (PQgetCopyData(FConn.get(), &Data, 0) > 0) PQfreemem(Data);
   while (PGresult* Result = PQgetResult(FConn.get())) PQclear(Result);
+}
+
+void TPostgresCursor::CancelWalk() {
+  if (!FStreaming) return;
+  DrainWalk(true);
   FOnRow = false;
   Run("ROLLBACK TO SAVEPOINT pellory_walk; RELEASE SAVEPOINT pellory_walk");
 }
 
 void TPostgresCursor::Fail(const std::string& Message) {
-  // Leave the connection usable when the server still is.
-  if (FStreaming) {
-    FStreaming = false;
-    while (PGresult* Result = PQgetResult(FConn.get())) PQclear(Result);
-  }
+  // Leave the connection usable when the server still is. A COPY still
+  // sending (the client refused its data) is cancelled first.
+  DrainWalk(true);
   FOnRow = false;
   PQclear(PQexec(FConn.get(), "ROLLBACK TO SAVEPOINT pellory_walk; RELEASE SAVEPOINT pellory_walk"));
   throw Exception(Context() + ": " + Message);
@@ -344,7 +355,8 @@ bool TPostgresCursor::MatchingKeys(const TFilterExpression& Filter, std::vector<
       TPgResult Batch = ExecPostgres(FConn.get(), Fetch, Context(), {}, true);
       const int Rows = PQntuples(Batch.get());
       for (int Row = 0; Row < Rows; ++Row) {
-        const std::string_view Value(PQgetvalue(Batch.get(), Row, 0), static_cast<size_t>(PQgetlength(Batch.get(), Row, 0)));
+        const auto Length = static_cast<size_t>(PQgetlength(Batch.get(), Row, 0));
+        const std::string_view Value(PQgetvalue(Batch.get(), Row, 0), Length);
         int64_t Key = 0;
         if (FKeyKind == TKeyKind::kkCtid) {
           if (Value.size() != 6) throw Exception(Context() + ": malformed ctid from the server");

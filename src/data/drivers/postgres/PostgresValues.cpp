@@ -22,8 +22,16 @@ constexpr uint32_t BoolOid = 16, Int8Oid = 20, Int2Oid = 21, Int4Oid = 23, TextO
   throw EConvertError("Malformed " + std::string(What) + " value received from the server");
 }
 
-void CheckLength(std::string_view Bytes, size_t Length, std::string_view What) {
-  if (Bytes.size() != Length) Malformed(What);
+// The big-endian integer of Width bytes (1, 2, 4 or 8), sign-extended; a
+// value of another length is malformed.
+int64_t FixedInteger(std::string_view Bytes, size_t Width, std::string_view What) {
+  if (Bytes.size() != Width) Malformed(What);
+  switch (Width) {
+    case 1: return static_cast<int8_t>(Bytes[0]);
+    case 2: return static_cast<int16_t>(PgUint16(Bytes.data()));
+    case 4: return static_cast<int32_t>(PgUint32(Bytes.data()));
+    default: return static_cast<int64_t>(PgUint64(Bytes.data()));
+  }
 }
 
 // numeric: digit count, weight (of the first base-10000 digit), sign, display
@@ -105,22 +113,29 @@ TPgColumnType PostgresColumnType(uint32_t TypeOid, int32_t TypeMod) {
 
 bool PostgresNumber(TPgKind Kind, std::string_view Bytes, double& Value) {
   switch (Kind) {
-    case TPgKind::pkInt2: CheckLength(Bytes, 2, "smallint"); Value = static_cast<int16_t>(PgUint16(Bytes.data())); return true;
-    case TPgKind::pkInt4: CheckLength(Bytes, 4, "integer"); Value = static_cast<int32_t>(PgUint32(Bytes.data())); return true;
-    case TPgKind::pkInt8: CheckLength(Bytes, 8, "bigint"); Value = static_cast<double>(static_cast<int64_t>(PgUint64(Bytes.data()))); return true;
-    case TPgKind::pkFloat4: CheckLength(Bytes, 4, "real"); Value = std::bit_cast<float>(PgUint32(Bytes.data())); return true;
-    case TPgKind::pkFloat8: CheckLength(Bytes, 8, "double precision"); Value = std::bit_cast<double>(PgUint64(Bytes.data())); return true;
-    case TPgKind::pkBool: CheckLength(Bytes, 1, "boolean"); Value = Bytes[0] ? 1.0 : 0.0; return true;
+    case TPgKind::pkInt2: Value = static_cast<double>(FixedInteger(Bytes, 2, "smallint")); return true;
+    case TPgKind::pkInt4: Value = static_cast<double>(FixedInteger(Bytes, 4, "integer")); return true;
+    case TPgKind::pkInt8: Value = static_cast<double>(FixedInteger(Bytes, 8, "bigint")); return true;
+    case TPgKind::pkBool: Value = FixedInteger(Bytes, 1, "boolean") ? 1.0 : 0.0; return true;
+    case TPgKind::pkFloat4:
+      Value = std::bit_cast<float>(static_cast<uint32_t>(FixedInteger(Bytes, 4, "real")));
+      return true;
+    case TPgKind::pkFloat8:
+      Value = std::bit_cast<double>(FixedInteger(Bytes, 8, "double precision"));
+      return true;
     case TPgKind::pkNumeric: {
       const std::string Text = NumericText(Bytes);
+      constexpr double Infinity = std::numeric_limits<double>::infinity();
       if (Text == "NaN") Value = std::numeric_limits<double>::quiet_NaN();
-      else if (Text == "Infinity" || Text == "-Infinity") Value = (Text[0] == '-' ? -1 : 1) * std::numeric_limits<double>::infinity();
+      else if (Text == "Infinity" || Text == "-Infinity") Value = Text[0] == '-' ? -Infinity : Infinity;
       else Value = StrToFloat(Text);
       return true;
     }
-    case TPgKind::pkDate: CheckLength(Bytes, 4, "date"); Value = DayNumberOfDate(static_cast<int32_t>(PgUint32(Bytes.data()))); return true;
-    case TPgKind::pkTime: CheckLength(Bytes, 8, "time"); Value = static_cast<double>(static_cast<int64_t>(PgUint64(Bytes.data()))) / PgMicrosPerDay; return true;
-    case TPgKind::pkTimestamp: CheckLength(Bytes, 8, "timestamp"); Value = DayNumberOfTimestamp(static_cast<int64_t>(PgUint64(Bytes.data()))); return true;
+    case TPgKind::pkDate:
+      Value = DayNumberOfDate(static_cast<int32_t>(FixedInteger(Bytes, 4, "date")));
+      return true;
+    case TPgKind::pkTime: Value = static_cast<double>(FixedInteger(Bytes, 8, "time")) / PgMicrosPerDay; return true;
+    case TPgKind::pkTimestamp: Value = DayNumberOfTimestamp(FixedInteger(Bytes, 8, "timestamp")); return true;
     case TPgKind::pkText: return false;
   }
   return false;
@@ -134,7 +149,7 @@ bool PostgresInteger(TPgKind Kind, std::string_view Bytes, int64_t& Value) {
       Value = static_cast<int64_t>(D);
       return true;
     }
-    case TPgKind::pkInt8: CheckLength(Bytes, 8, "bigint"); Value = static_cast<int64_t>(PgUint64(Bytes.data())); return true;
+    case TPgKind::pkInt8: Value = FixedInteger(Bytes, 8, "bigint"); return true;
     case TPgKind::pkText: return false;
     default: {
       double D = 0;
@@ -162,9 +177,9 @@ void PostgresText(TPgKind Kind, std::string_view Bytes, std::string& Value) {
     }
     case TPgKind::pkFloat4: {
       // The shortest text of the 32-bit value, as the server shows it.
-      CheckLength(Bytes, 4, "real");
+      const auto Single = std::bit_cast<float>(static_cast<uint32_t>(FixedInteger(Bytes, 4, "real")));
       char Text[32];
-      const auto End = std::to_chars(Text, Text + sizeof Text, std::bit_cast<float>(PgUint32(Bytes.data()))).ptr;
+      const auto End = std::to_chars(Text, Text + sizeof Text, Single).ptr;
       Value.assign(Text, End);
       return;
     }

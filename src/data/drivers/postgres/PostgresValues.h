@@ -16,7 +16,9 @@
 
 #include "FieldType.h"
 
-enum class TPgKind { pkInt2, pkInt4, pkInt8, pkFloat4, pkFloat8, pkNumeric, pkBool, pkDate, pkTime, pkTimestamp, pkText };
+enum class TPgKind {
+  pkInt2, pkInt4, pkInt8, pkFloat4, pkFloat8, pkNumeric, pkBool, pkDate, pkTime, pkTimestamp, pkText
+};
 
 struct TPgColumnType {
   TFieldType DataType = ftString;

@@ -11,6 +11,7 @@
 #include "Postgres.h"
 #include "PostgresValues.h"
 #include "TableWriter.h"
+#include "WriterChecks.h"
 
 namespace {
 
@@ -48,8 +49,7 @@ public:
 
 private:
   [[noreturn]] void CellError(size_t Field, const std::string& What) const {
-    throw Exception("Table '" + FTableName + "', row " + std::to_string(FRows + 1) + ", field '" +
-                    FDefs[Field].Name + "': " + What);
+    RaiseCellError(FTableName, FRows + 1, FDefs[Field].Name, What);
   }
   void EncodeCell(size_t Field, const TFieldValue& Value);
   void Send();
@@ -116,7 +116,7 @@ void TPostgresWriter::EncodeCell(size_t Field, const TFieldValue& Value) {
   switch (Def.DataType) {
     case ftSmallint:
       if (!Int) CellError(Field, "expected an integer value");
-      if (*Int < -32768 || *Int > 32767) CellError(Field, "value " + std::to_string(*Int) + " is outside -32768..32767");
+      if (*Int < -32768 || *Int > 32767) CellError(Field, SmallintOutOfRange(*Int));
       PutPgUint32(FRow, 2);
       PutPgUint16(FRow, static_cast<uint16_t>(*Int));
       return;
@@ -144,7 +144,8 @@ void TPostgresWriter::EncodeCell(size_t Field, const TFieldValue& Value) {
         return;
       }
       // Day numbers: whole days and the time of day apart, to the microsecond.
-      if (!std::isfinite(V) || std::fabs(V) > 1e7) CellError(Field, "value " + FloatToShortest(V) + " is not a date or time");
+      if (!std::isfinite(V) || std::fabs(V) > 1e7)
+        CellError(Field, "value " + FloatToShortest(V) + " is not a date or time");
       const double Days = std::floor(V);
       const int64_t Micros = std::llround((V - Days) * PgMicrosPerDay);
       if (Def.DataType == ftDate) {
@@ -163,8 +164,7 @@ void TPostgresWriter::EncodeCell(size_t Field, const TFieldValue& Value) {
     default: {
       if (!Text) CellError(Field, "expected a text");
       if (Def.Size > 0 && Text->size() > static_cast<size_t>(Def.Size) && Def.DataType != ftBlob)
-        CellError(Field, "text of " + std::to_string(Text->size()) + " bytes exceeds the field size of " +
-                             std::to_string(Def.Size));
+        CellError(Field, TextTooLong(Text->size(), Def.Size));
       if (Text->size() > 0x3fffffff) CellError(Field, "text longer than 1 GB");
       PutPgUint32(FRow, static_cast<uint32_t>(Text->size()));
       FRow += *Text;
@@ -174,10 +174,7 @@ void TPostgresWriter::EncodeCell(size_t Field, const TFieldValue& Value) {
 }
 
 void TPostgresWriter::AppendRow(std::span<const TFieldValue> Values) {
-  if (FClosed) throw Exception("Table '" + FTableName + "' is already closed");
-  if (Values.size() != FDefs.size())
-    throw Exception("Table '" + FTableName + "', row " + std::to_string(FRows + 1) + ": " +
-                    std::to_string(Values.size()) + " values for " + std::to_string(FDefs.size()) + " fields");
+  CheckRowShape(FTableName, FClosed, FRows + 1, Values.size(), FDefs.size());
   // Encoded apart first, so a refused cell leaves no half row behind.
   FRow.clear();
   PutPgUint16(FRow, static_cast<uint16_t>(FDefs.size()));

@@ -8,6 +8,7 @@
 #include "Exceptions.h"
 #include "Sqlite.h"
 #include "TableWriter.h"
+#include "WriterChecks.h"
 
 namespace {
 
@@ -104,8 +105,7 @@ TSqliteWriter::~TSqliteWriter() {
 }
 
 void TSqliteWriter::CellError(size_t Field, const std::string& What) const {
-  throw Exception("Table '" + FTableName + "', row " + std::to_string(FRows + 1) + ", field '" +
-                  FDefs[Field].Name + "': " + What);
+  RaiseCellError(FTableName, FRows + 1, FDefs[Field].Name, What);
 }
 
 void TSqliteWriter::BindCell(int Position, size_t Field, const TFieldValue& Value) {
@@ -123,7 +123,7 @@ void TSqliteWriter::BindCell(int Position, size_t Field, const TFieldValue& Valu
     case TCellKind::ckInteger:
       if (!Int) CellError(Field, "expected an integer value");
       if (Def.DataType == ftSmallint && (*Int < -32768 || *Int > 32767))
-        CellError(Field, "value " + std::to_string(*Int) + " is outside -32768..32767");
+        CellError(Field, SmallintOutOfRange(*Int));
       sqlite3_bind_int(Stmt, Position, *Int);
       return;
     case TCellKind::ckNumber: {
@@ -146,8 +146,7 @@ void TSqliteWriter::BindCell(int Position, size_t Field, const TFieldValue& Valu
     case TCellKind::ckText: case TCellKind::ckBytes:
       if (!Text) CellError(Field, "expected a text");
       if (Def.Size > 0 && Text->size() > static_cast<size_t>(Def.Size))
-        CellError(Field, "text of " + std::to_string(Text->size()) + " bytes exceeds the field size of " +
-                             std::to_string(Def.Size));
+        CellError(Field, TextTooLong(Text->size(), Def.Size));
       if (CellKindOf(Def.DataType) == TCellKind::ckText)
         sqlite3_bind_text(Stmt, Position, Text->data(), static_cast<int>(Text->size()), SQLITE_TRANSIENT);
       else
@@ -157,10 +156,7 @@ void TSqliteWriter::BindCell(int Position, size_t Field, const TFieldValue& Valu
 }
 
 void TSqliteWriter::AppendRow(std::span<const TFieldValue> Values) {
-  if (FClosed) throw Exception("Table '" + FTableName + "' is already closed");
-  if (Values.size() != FDefs.size())
-    throw Exception("Table '" + FTableName + "', row " + std::to_string(FRows + 1) + ": " +
-                    std::to_string(Values.size()) + " values for " + std::to_string(FDefs.size()) + " fields");
+  CheckRowShape(FTableName, FClosed, FRows + 1, Values.size(), FDefs.size());
   sqlite3_stmt* Stmt = FInsert.get();
   sqlite3_reset(Stmt);
   sqlite3_clear_bindings(Stmt);
