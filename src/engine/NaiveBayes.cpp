@@ -313,24 +313,14 @@ void TBClassesList::PrepareCache() const {
     const TDiscreteRecord* Records = Item->Discrete().data();
     for (size_t i = 0; i < Attributes; ++i) C.Reach[i] = std::max(C.Reach[i], Records[i].ValueCount);
   }
+  C.Width.resize(Attributes);
+  for (size_t i = 0; i < Attributes; ++i) C.Width[i] = std::min(C.Reach[i], Cap);
   // The rows stay where they are (the new epoch makes them stale) unless
   // their layout changed: the common case after learning one more case.
-  bool Relayout = C.Rows.empty() || C.LayoutClasses != Classes || C.Width.size() != Attributes;
-  C.Width.resize(Attributes);
-  C.FirstRow.resize(Attributes);
-  size_t Rows = 0;
-  for (size_t i = 0; i < Attributes; ++i) {
-    const int32_t Width = std::min(C.Reach[i], Cap);
-    Relayout = Relayout || Width != C.Width[i];
-    C.Width[i] = Width;
-    C.FirstRow[i] = Rows;
-    Rows += static_cast<size_t>(Width);
-  }
-  if (!Relayout) return;
-  C.LayoutClasses = Classes;
-  C.Rows.assign(Rows + 1, TValueRow{});
-  C.Gain.resize((Rows + 1) * Classes);
-  C.Used.resize((Rows + 1) * Classes);
+  const bool Relayout = C.Gain.LayOut(C.Width, 1, Classes);
+  C.Used.LayOut(C.Width, 1, Classes);
+  if (!Relayout && !C.Rows.empty()) return;
+  C.Rows.assign(C.Gain.RowCount(), TValueRow{});
 }
 
 // Every class's factor for value code Value of attribute Attribute, as
@@ -339,8 +329,8 @@ void TBClassesList::FillRow(size_t Attribute, int32_t Value, size_t Row) const {
   TResponseCache& C = FCache;
   const size_t Classes = C.Items.size();
   const size_t Slot = static_cast<size_t>(Value);
-  double* Gain = C.Gain.data() + Row * Classes;
-  uint8_t* Used = C.Used.data() + Row * Classes;
+  double* Gain = C.Gain.Entries(Row);
+  uint8_t* Used = C.Used.Entries(Row);
   long double Denominator = ValueDenominator(Attribute, Slot, C.Lm);
   bool AllUsed = true;
   for (size_t k = 0; k < Classes; ++k) {
@@ -389,23 +379,23 @@ void TBClassesList::ClassifyAll(std::span<const int32_t> DiscreteSource, std::sp
     return;
   }
   const int32_t Missing = MissingDiscreteIndex();
-  const size_t ScratchRow = C.Rows.size() - 1;
+  const size_t ScratchRow = C.Gain.SpareRow();
   const double* Q = C.Q.data();
   for (size_t i = 0; i < C.Attributes; ++i) {
     const int32_t v = DiscreteSource[i];
     if (v < 0 || v == Missing || v >= C.Reach[i]) continue;
     size_t Row = ScratchRow;
-    if (v < C.Width[i]) {
-      Row = C.FirstRow[i] + static_cast<size_t>(v);
+    if (v < C.Gain.Width(i)) {
+      Row = C.Gain.Row(i, v);
       if (C.Rows[Row].Epoch != C.Epoch) FillRow(i, v, Row);
     } else {
       FillRow(i, v, Row);
     }
-    const double* Gain = C.Gain.data() + Row * Classes;
+    const double* Gain = C.Gain.Entries(Row);
     if (C.Rows[Row].AllUsed) {
       for (size_t k = 0; k < Classes; ++k) Result[k] = ProductStep(Gain[k], Result[k], Q[k]);
     } else {
-      const uint8_t* Used = C.Used.data() + Row * Classes;
+      const uint8_t* Used = C.Used.Entries(Row);
       for (size_t k = 0; k < Classes; ++k)
         if (Used[k]) Result[k] = ProductStep(Gain[k], Result[k], Q[k]);
     }
