@@ -191,6 +191,35 @@ void TBClassesList::RebuildTotals() const {
   ++FCache.Epoch;  // kept factors read the old Totals
 }
 
+TBClassesList::TPriorTerms TBClassesList::PriorTermsOf(const TBClassesListItem& Item, long double Lm) {
+  TPriorTerms T;
+  T.P = Item.PriorProbability();
+  T.Q = static_cast<double>(1.0L / static_cast<long double>(T.P));
+  T.mP = Lm * static_cast<long double>(T.P);
+  return T;
+}
+
+// Inside the response loops: inlined, so that the extended values stay in
+// registers rather than passing through memory at every call.
+[[gnu::always_inline]] inline long double TBClassesList::ValueDenominator(size_t Attribute, size_t Slot,
+                                                                         long double Lm) const {
+  const TDiscreteRecord& T = FTotals[Attribute];
+  return Slot < T.Counts.size() ? Lm + T.Counts[Slot] : -1.0L;
+}
+
+long double TBClassesList::RetakenDenominator(size_t Attribute, size_t Slot, long double Lm) const {
+  RebuildTotals();  // Totals did not cover a value this class has; kept rows go stale
+  return Lm + FTotals[Attribute].Counts[Slot];
+}
+
+[[gnu::always_inline]] inline double TBClassesList::Factor(const TDiscreteRecord& R, size_t Attribute, size_t Slot,
+                                                           long double mP, long double Lm,
+                                                           long double& Denominator) const {
+  if (Denominator < 0.0L) Denominator = RetakenDenominator(Attribute, Slot, Lm);
+  const int32_t n = Slot < R.Counts.size() ? R.Counts[Slot] : 0;
+  return MEstimate(mP, n, Denominator);
+}
+
 // The naive Bayes response of up to kResponseBlock classes to one record:
 // for each class, Result := InformationGain(i, v, m, P) x Result x Q over
 // the usable attributes, then P x Result. The classes go side by side:
@@ -225,29 +254,6 @@ void TBClassesList::DiscreteResponses(const TBClassesListItem* const* Items, siz
     }
   }
   for (size_t k = 0; k < Count; ++k) Out[k] = FinalProduct(Prior[k].P, Result[k]);
-}
-
-TBClassesList::TPriorTerms TBClassesList::PriorTermsOf(const TBClassesListItem& Item, long double Lm) {
-  TPriorTerms T;
-  T.P = Item.PriorProbability();
-  T.Q = static_cast<double>(1.0L / static_cast<long double>(T.P));
-  T.mP = Lm * static_cast<long double>(T.P);
-  return T;
-}
-
-long double TBClassesList::ValueDenominator(size_t Attribute, size_t Slot, long double Lm) const {
-  const TDiscreteRecord& T = FTotals[Attribute];
-  return Slot < T.Counts.size() ? Lm + T.Counts[Slot] : -1.0L;
-}
-
-double TBClassesList::Factor(const TDiscreteRecord& R, size_t Attribute, size_t Slot, long double mP, long double Lm,
-                             long double& Denominator) const {
-  if (Denominator < 0.0L) {
-    RebuildTotals();  // Totals did not cover a value this class has; kept rows go stale
-    Denominator = Lm + FTotals[Attribute].Counts[Slot];
-  }
-  const int32_t n = Slot < R.Counts.size() ? R.Counts[Slot] : 0;
-  return MEstimate(mP, n, Denominator);
 }
 
 void TBClassesList::ClassifyAllDirect(std::span<const int32_t> DiscreteSource, std::span<double> Response) const {

@@ -121,6 +121,7 @@ private:
   // when they lacked the value.
   double Factor(const TDiscreteRecord& R, size_t Attribute, size_t Slot, long double mP, long double Lm,
                 long double& Denominator) const;
+  [[gnu::noinline, gnu::cold]] long double RetakenDenominator(size_t Attribute, size_t Slot, long double Lm) const;
 
   friend class TBClassesListItem;
   // Totals covering Item's records, rebuilt first when needed.
