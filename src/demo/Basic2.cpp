@@ -62,12 +62,9 @@ TBasicForm2::TBasicForm2(QWidget* Owner) : QWidget(Owner), FOwner(Owner) {
   Layout->addWidget(Panel1);
   Layout->addWidget(Panel3, 1);
   Layout->addWidget(Panel2);
-  FormCreate();
 }
 
 void TBasicForm2::SetPanelHeights(int Top, int Bottom) {
   Panel1->setFixedHeight(Top);
   Panel2->setFixedHeight(Bottom);
 }
-
-void TBasicForm2::FormCreate() { RichEdit1->clear(); }

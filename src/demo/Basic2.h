@@ -56,10 +56,6 @@ public:
   QFrame* Panel3;     // middle: the work area
   QFrame* Panel2;     // bottom: the buttons
 
-protected:
-  // Empties the description.
-  void FormCreate();
-
 private:
   QPointer<QWidget> FOwner;
 };

@@ -14,7 +14,4 @@ TBasicForm3::TBasicForm3(QWidget* Owner) : QWidget(Owner), FOwner(Owner) {
   RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   RichEdit1->setFont(PageTextFont());
   Layout->addWidget(RichEdit1);
-  FormCreate();
 }
-
-void TBasicForm3::FormCreate() { RichEdit1->clear(); }

@@ -19,10 +19,6 @@ public:
 
   QTextEdit* RichEdit1;
 
-protected:
-  // Empties RichEdit1.
-  void FormCreate();
-
 private:
   QPointer<QWidget> FOwner;
 };

@@ -176,7 +176,6 @@ TAccuracyForm::TAccuracyForm(QWidget* Owner) : TBasicForm2(Owner) {
 TAccuracyForm::~TAccuracyForm() = default;
 
 void TAccuracyForm::FormCreate() {
-  TBasicForm2::FormCreate();
   // The cross test closes its table, finds or adds the sample alias in the
   // owner's session and lists the alias's tables, as the page does.
   // An error here (no sample folder) is shown and the page stays; Run tries

@@ -149,7 +149,6 @@ TInterfaceForm::~TInterfaceForm() {
 }
 
 void TInterfaceForm::FormCreate() {
-  TBasicForm2::FormCreate();
   // An error here (no sample folder) is shown and the page stays, without
   // a table.
   CallGuarded([this] {

@@ -122,7 +122,6 @@ QLineEdit* TLcPerformanceForm::NewEdit(QGridLayout* Grid, int Row, const char* N
 }
 
 void TLcPerformanceForm::FormCreate() {
-  TBasicForm2::FormCreate();
   RichEdit1->setPlainText(QStringLiteral(
       "This example tests the performance of the \"linear classifier\". The speed of learning and "
       "classification is high enough to make use of clustering algorithms uneccessary (too slow and not "

@@ -453,22 +453,20 @@ void TLClassesList::LayOutColumns(bool Prior) const {
     if (Item->Discrete().size() != C.DiscreteCount || Item->Float().size() != C.FloatCount) C.Usable = false;
   if (!C.Usable) return;
   C.Reach.resize(C.DiscreteCount);
-  C.FirstRow.resize(C.DiscreteCount);
-  size_t Rows = 0;
+  C.RowsPerAttribute.resize(C.DiscreteCount);
   for (size_t i = 0; i < C.DiscreteCount; ++i) {
     int32_t Reach = 0;
     for (const TClassesListItem* Item : C.Items) Reach = std::max(Reach, Item->Discrete()[i].ValueCount);
     C.Reach[i] = Reach;
-    C.FirstRow[i] = Rows;
-    Rows += static_cast<size_t>(Reach) + 1;
+    C.RowsPerAttribute[i] = Reach + 1;
   }
-  if (Rows * Classes > kMaxKeptScores) {
+  if (TValueRows<float>::EntriesFor(C.RowsPerAttribute, 0, Classes) > kMaxKeptScores) {
     C.Usable = false;
     return;
   }
   C.ChangeCount.resize(Classes);
   C.Plain.resize(Classes);
-  C.Score.resize(Rows * Classes);
+  C.Score.LayOut(C.RowsPerAttribute, 0, Classes);
   C.DiscreteTakesPart.resize(C.DiscreteCount * Classes);
   C.Mean.resize(C.FloatCount * Classes);
   C.StdDev.resize(C.FloatCount * Classes);
@@ -493,14 +491,13 @@ bool TLClassesList::FillColumns(size_t k) const {
     const bool Readable = ScoresReadable(R);
     C.DiscreteTakesPart[i * Classes + k] = R.Enabled ? 1.0 : 0.0;
     if (R.Enabled && (R.Weight != 1.0 || !Readable)) Plain = false;
-    float* Column = C.Score.data() + C.FirstRow[i] * Classes + k;
     for (int32_t v = 0; v <= C.Reach[i]; ++v) {
       float Score = 0.0f;
       if (R.Enabled && Readable && v < R.ValueCount) {
         Score = DiscreteScore(R, v, C.Prior);
         if (!(Score <= 1.0f)) Plain = false;
       }
-      Column[static_cast<size_t>(v) * Classes] = Score;
+      C.Score.Entries(C.Score.Row(i, v))[k] = Score;
     }
   }
   for (size_t j = 0; j < C.FloatCount; ++j) {
@@ -560,8 +557,7 @@ void TLClassesList::ClassifyAll(std::span<const int32_t> DiscreteSource, std::sp
   for (size_t i = 0; i < C.DiscreteCount; ++i) {
     const int32_t v = DiscreteSource[i];
     if (IsMissingDiscrete(v, MissingDiscrete)) continue;
-    const size_t Row = C.FirstRow[i] + static_cast<size_t>(std::min(v, C.Reach[i]));
-    const float* Score = C.Score.data() + Row * Classes;
+    const float* Score = C.Score.Entries(C.Score.Row(i, std::min(v, C.Reach[i])));
     const double* TakesPart = C.DiscreteTakesPart.data() + i * Classes;
     for (size_t k = 0; k < Classes; ++k) {
       D[k] += static_cast<double>(Score[k]);

@@ -22,6 +22,7 @@
 
 #include "ClassesList.h"
 #include "StatisticClassifier.h"
+#include "ValueRows.h"
 
 class TLinearClassifier;
 
@@ -125,8 +126,8 @@ private:
     // Per discrete attribute: a row of scores for each value code below
     // Reach, then one (all 0) for every code from Reach on.
     std::vector<int32_t> Reach;
-    std::vector<size_t> FirstRow;
-    std::vector<float> Score;              // row x class
+    std::vector<int32_t> RowsPerAttribute;  // work space: Reach + 1 each
+    TValueRows<float> Score;
     std::vector<double> DiscreteTakesPart; // attribute x class: 1.0 for an enabled record, else 0.0
     std::vector<double> Mean;              // float attribute x class, likewise below
     std::vector<double> StdDev;

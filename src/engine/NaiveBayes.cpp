@@ -191,6 +191,35 @@ void TBClassesList::RebuildTotals() const {
   ++FCache.Epoch;  // kept factors read the old Totals
 }
 
+TBClassesList::TPriorTerms TBClassesList::PriorTermsOf(const TBClassesListItem& Item, long double Lm) {
+  TPriorTerms T;
+  T.P = Item.PriorProbability();
+  T.Q = static_cast<double>(1.0L / static_cast<long double>(T.P));
+  T.mP = Lm * static_cast<long double>(T.P);
+  return T;
+}
+
+// Inside the response loops: inlined, so that the extended values stay in
+// registers rather than passing through memory at every call.
+[[gnu::always_inline]] inline long double TBClassesList::ValueDenominator(size_t Attribute, size_t Slot,
+                                                                         long double Lm) const {
+  const TDiscreteRecord& T = FTotals[Attribute];
+  return Slot < T.Counts.size() ? Lm + T.Counts[Slot] : -1.0L;
+}
+
+long double TBClassesList::RetakenDenominator(size_t Attribute, size_t Slot, long double Lm) const {
+  RebuildTotals();  // Totals did not cover a value this class has; kept rows go stale
+  return Lm + FTotals[Attribute].Counts[Slot];
+}
+
+[[gnu::always_inline]] inline double TBClassesList::Factor(const TDiscreteRecord& R, size_t Attribute, size_t Slot,
+                                                           long double mP, long double Lm,
+                                                           long double& Denominator) const {
+  if (Denominator < 0.0L) Denominator = RetakenDenominator(Attribute, Slot, Lm);
+  const int32_t n = Slot < R.Counts.size() ? R.Counts[Slot] : 0;
+  return MEstimate(mP, n, Denominator);
+}
+
 // The naive Bayes response of up to kResponseBlock classes to one record:
 // for each class, Result := InformationGain(i, v, m, P) x Result x Q over
 // the usable attributes, then P x Result. The classes go side by side:
@@ -225,29 +254,6 @@ void TBClassesList::DiscreteResponses(const TBClassesListItem* const* Items, siz
     }
   }
   for (size_t k = 0; k < Count; ++k) Out[k] = FinalProduct(Prior[k].P, Result[k]);
-}
-
-TBClassesList::TPriorTerms TBClassesList::PriorTermsOf(const TBClassesListItem& Item, long double Lm) {
-  TPriorTerms T;
-  T.P = Item.PriorProbability();
-  T.Q = static_cast<double>(1.0L / static_cast<long double>(T.P));
-  T.mP = Lm * static_cast<long double>(T.P);
-  return T;
-}
-
-long double TBClassesList::ValueDenominator(size_t Attribute, size_t Slot, long double Lm) const {
-  const TDiscreteRecord& T = FTotals[Attribute];
-  return Slot < T.Counts.size() ? Lm + T.Counts[Slot] : -1.0L;
-}
-
-double TBClassesList::Factor(const TDiscreteRecord& R, size_t Attribute, size_t Slot, long double mP, long double Lm,
-                             long double& Denominator) const {
-  if (Denominator < 0.0L) {
-    RebuildTotals();  // Totals did not cover a value this class has; kept rows go stale
-    Denominator = Lm + FTotals[Attribute].Counts[Slot];
-  }
-  const int32_t n = Slot < R.Counts.size() ? R.Counts[Slot] : 0;
-  return MEstimate(mP, n, Denominator);
 }
 
 void TBClassesList::ClassifyAllDirect(std::span<const int32_t> DiscreteSource, std::span<double> Response) const {
@@ -313,24 +319,14 @@ void TBClassesList::PrepareCache() const {
     const TDiscreteRecord* Records = Item->Discrete().data();
     for (size_t i = 0; i < Attributes; ++i) C.Reach[i] = std::max(C.Reach[i], Records[i].ValueCount);
   }
+  C.Width.resize(Attributes);
+  for (size_t i = 0; i < Attributes; ++i) C.Width[i] = std::min(C.Reach[i], Cap);
   // The rows stay where they are (the new epoch makes them stale) unless
   // their layout changed: the common case after learning one more case.
-  bool Relayout = C.Rows.empty() || C.LayoutClasses != Classes || C.Width.size() != Attributes;
-  C.Width.resize(Attributes);
-  C.FirstRow.resize(Attributes);
-  size_t Rows = 0;
-  for (size_t i = 0; i < Attributes; ++i) {
-    const int32_t Width = std::min(C.Reach[i], Cap);
-    Relayout = Relayout || Width != C.Width[i];
-    C.Width[i] = Width;
-    C.FirstRow[i] = Rows;
-    Rows += static_cast<size_t>(Width);
-  }
-  if (!Relayout) return;
-  C.LayoutClasses = Classes;
-  C.Rows.assign(Rows + 1, TValueRow{});
-  C.Gain.resize((Rows + 1) * Classes);
-  C.Used.resize((Rows + 1) * Classes);
+  const bool Relayout = C.Gain.LayOut(C.Width, 1, Classes);
+  C.Used.LayOut(C.Width, 1, Classes);
+  if (!Relayout && !C.Rows.empty()) return;
+  C.Rows.assign(C.Gain.RowCount(), TValueRow{});
 }
 
 // Every class's factor for value code Value of attribute Attribute, as
@@ -339,8 +335,8 @@ void TBClassesList::FillRow(size_t Attribute, int32_t Value, size_t Row) const {
   TResponseCache& C = FCache;
   const size_t Classes = C.Items.size();
   const size_t Slot = static_cast<size_t>(Value);
-  double* Gain = C.Gain.data() + Row * Classes;
-  uint8_t* Used = C.Used.data() + Row * Classes;
+  double* Gain = C.Gain.Entries(Row);
+  uint8_t* Used = C.Used.Entries(Row);
   long double Denominator = ValueDenominator(Attribute, Slot, C.Lm);
   bool AllUsed = true;
   for (size_t k = 0; k < Classes; ++k) {
@@ -389,23 +385,23 @@ void TBClassesList::ClassifyAll(std::span<const int32_t> DiscreteSource, std::sp
     return;
   }
   const int32_t Missing = MissingDiscreteIndex();
-  const size_t ScratchRow = C.Rows.size() - 1;
+  const size_t ScratchRow = C.Gain.SpareRow();
   const double* Q = C.Q.data();
   for (size_t i = 0; i < C.Attributes; ++i) {
     const int32_t v = DiscreteSource[i];
     if (v < 0 || v == Missing || v >= C.Reach[i]) continue;
     size_t Row = ScratchRow;
-    if (v < C.Width[i]) {
-      Row = C.FirstRow[i] + static_cast<size_t>(v);
+    if (v < C.Gain.Width(i)) {
+      Row = C.Gain.Row(i, v);
       if (C.Rows[Row].Epoch != C.Epoch) FillRow(i, v, Row);
     } else {
       FillRow(i, v, Row);
     }
-    const double* Gain = C.Gain.data() + Row * Classes;
+    const double* Gain = C.Gain.Entries(Row);
     if (C.Rows[Row].AllUsed) {
       for (size_t k = 0; k < Classes; ++k) Result[k] = ProductStep(Gain[k], Result[k], Q[k]);
     } else {
-      const uint8_t* Used = C.Used.data() + Row * Classes;
+      const uint8_t* Used = C.Used.Entries(Row);
       for (size_t k = 0; k < Classes; ++k)
         if (Used[k]) Result[k] = ProductStep(Gain[k], Result[k], Q[k]);
     }

@@ -25,6 +25,7 @@
 
 #include "ClassesList.h"
 #include "StatisticClassifier.h"
+#include "ValueRows.h"
 
 class TNaiveBayes;
 class TBClassesList;
@@ -120,6 +121,7 @@ private:
   // when they lacked the value.
   double Factor(const TDiscreteRecord& R, size_t Attribute, size_t Slot, long double mP, long double Lm,
                 long double& Denominator) const;
+  [[gnu::noinline, gnu::cold]] long double RetakenDenominator(size_t Attribute, size_t Slot, long double Lm) const;
 
   friend class TBClassesListItem;
   // Totals covering Item's records, rebuilt first when needed.
@@ -152,16 +154,14 @@ private:
     std::vector<TPriorTerms> Prior;
     std::vector<double> Q;  // Prior's Q side by side, for the product loop
     // Per attribute: value codes at or above Reach are neutral for every
-    // class; rows are kept for the codes below Width (<= Reach), starting at
-    // row FirstRow. One row beyond the kept ones is scratch space for the
-    // codes between Width and Reach.
+    // class; rows are kept for the codes below Width (<= Reach). The spare
+    // row beyond the kept ones is scratch space for the codes between Width
+    // and Reach.
     std::vector<int32_t> Reach;
-    std::vector<int32_t> Width;
-    size_t LayoutClasses = 0;  // classes the rows were laid out for
-    std::vector<size_t> FirstRow;
+    std::vector<int32_t> Width;  // work space for the layout
     std::vector<TValueRow> Rows;
-    std::vector<double> Gain;   // Rows x classes
-    std::vector<uint8_t> Used;  // Rows x classes: 0 where the class skips the value
+    TValueRows<double> Gain;
+    TValueRows<uint8_t> Used;  // 0 where the class skips the value
   };
   // Largest number of kept factors; beyond it the rarest (highest) value
   // codes of an attribute are computed when they occur.
