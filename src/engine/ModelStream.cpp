@@ -27,7 +27,12 @@ public:
     Target.DefineProperties(FList);
     for (TPropertyInfo& P : FList) {
       if (!P.Set) continue;
-      P.Set = [this, Name = P.Name](TPersistent&, const TPropertyValue& Value) { FValues[Name] = Value; };
+      // A property given twice would be checked here as its last value but
+      // applied by the real read as each value in turn.
+      P.Set = [this, Name = P.Name](TPersistent&, const TPropertyValue& Value) {
+        if (!FValues.emplace(Name, Value).second)
+          throw EInvalidStreamFormat("Invalid stream format: property " + Name + " given twice");
+      };
     }
   }
   std::string TypeName() const override { return FTypeName; }

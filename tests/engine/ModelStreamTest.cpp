@@ -553,6 +553,17 @@ TEST(TStatisticClassifierModelStream, HostileNumbersAreClearErrors) {
               Load(C, Huge);
             }),
             "Invalid property value: DiscreteAttributeCount = 2147483647 (more than 1048576 attributes)");
+  // The same count given twice: the check saw only the last value, while
+  // the read applied the first, huge one (fuzz finding).
+  Bytes Twice = LinearHeader({4, 0xFF, 0xFF, 0xFF, 0x7F});
+  PutShort(Twice, "DiscreteAttributeCount");
+  Put(Twice, {2, 2});
+  Put(Twice, {0, 0});
+  EXPECT_EQ(MessageOf([&] {
+              TLinearClassifier C(nullptr);
+              Load(C, Twice);
+            }),
+            "Invalid stream format: property DiscreteAttributeCount given twice");
 }
 
 void PokeDouble(Bytes& B, size_t At, double V) {
